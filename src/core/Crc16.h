@@ -13,9 +13,10 @@ extern const uint16_t Crc16Table[256];
 // Updates the register over count bytes; a count of 0 leaves it unchanged.
 void Crc16Update(const uint8_t* bytes, uint32_t count, uint16_t& crc);
 
-// The CRC of the frame at `frame` with the sizes of `header`: header bytes 2-3, then the
-// Layer III side-information size (for every layer) from offset 6. The result has its bytes
-// swapped so that it equals the stored big-endian word loaded little-endian from offset 4.
+// The CRC of the frame at `frame` with the sizes of `header`: header bytes 2-3, then from
+// offset 6 the side information (Layer III) or the bit allocation and scale-factor selection
+// (Layers I and II, as encoders protect them). The result has its bytes swapped so that it
+// equals the stored big-endian word loaded little-endian from offset 4.
 uint16_t FrameCrc(const FrameHeader& header, const uint8_t* frame);
 
 // The stored CRC of a frame as FrameCrc returns it (offsets 4-5, little-endian load).
