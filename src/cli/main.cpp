@@ -1,4 +1,8 @@
-int main()
+#include "Cli.h"
+
+#include <iostream>
+
+int main(int argc, char** argv)
 {
-    return 0;
+    return zefrin::RunCli(argc, argv, std::cout, std::cerr);
 }
