@@ -29,18 +29,6 @@ std::string_view Trimmed(std::string_view text)
     return text;
 }
 
-bool SameLetters(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
 // The name of a section line, or nothing for any other line.
 std::optional<std::string_view> SectionOf(std::string_view line)
 {

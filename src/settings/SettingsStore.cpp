@@ -1,5 +1,7 @@
 #include "SettingsStore.h"
 
+#include <cctype>
+
 #include <charconv>
 
 namespace zefrin {
@@ -41,6 +43,18 @@ std::optional<int32_t> ParseSettingInteger(std::string_view text, bool allowHex)
     if (value < INT32_MIN || value > int64_t(UINT32_MAX))
         return std::nullopt;
     return static_cast<int32_t>(static_cast<uint32_t>(value));
+}
+
+bool SameLetters(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
 }
 
 } // namespace zefrin

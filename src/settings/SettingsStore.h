@@ -38,4 +38,7 @@ class SettingsStore
 // of range) is no number and gives nothing.
 std::optional<int32_t> ParseSettingInteger(std::string_view text, bool allowHex);
 
+// Setting names, sections and keys compare without regard to the case of ASCII letters.
+bool SameLetters(std::string_view a, std::string_view b);
+
 } // namespace zefrin

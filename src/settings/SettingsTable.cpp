@@ -94,18 +94,6 @@ static_assert(RowTypesAgree(), "a settings row is bound to a field of the wrong 
 
 const std::string EmptyText;
 
-bool SameLetters(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 std::span<const SettingRow> SettingsTable()
