@@ -14,10 +14,14 @@ namespace {
 constexpr uint32_t OneMiB = 1048576;
 
 // Reads n (<= 16) bits starting at bit `bit`, counted from the most significant bit of p[0].
-uint32_t ReadBits(const uint8_t* p, uint32_t bit, uint32_t n)
+// Bytes at or past `available` read as zero: a frame of another version than the reference
+// (patched streams) has a shorter side information than the reference's layout expects.
+uint32_t ReadBits(const uint8_t* p, uint32_t available, uint32_t bit, uint32_t n)
 {
-    const uint8_t* at = p + bit / 8;
-    const uint32_t window = (uint32_t(at[0]) << 16) | (uint32_t(at[1]) << 8) | at[2];
+    const uint32_t first = bit / 8;
+    uint32_t window = 0;
+    for (uint32_t i = 0; i < 3; ++i)
+        window = (window << 8) | (first + i < available ? p[first + i] : 0u);
     return (window >> (24 - bit % 8 - n)) & ((1u << n) - 1);
 }
 
@@ -217,9 +221,10 @@ bool Scanner::JudgeSilence(const uint8_t* frame, const FrameHeader& header)
         const bool mpeg1 = reference.Version == VersionMpeg1;
         const Part23Fields fields = Part23Layout(mpeg1, header.ChannelMode == ChannelModeMono);
         const uint8_t* sideInfo = frame + header.HeaderSize;
+        const uint32_t available = header.FrameLength - header.HeaderSize;
         uint32_t bits = 0;
         for (int i = 0; i < fields.Count; ++i)
-            bits += ReadBits(sideInfo, fields.First[i], 12);
+            bits += ReadBits(sideInfo, available, fields.First[i], 12);
         if (!mpeg1) {
             m_mainDataBytes += header.FrameLength - header.SideInfoEnd;
             m_huffmanBits += bits;
@@ -245,7 +250,8 @@ int8_t Scanner::ReservoirDepth(const uint8_t* frame, const FrameHeader& header)
 {
     const uint8_t* sideInfo = frame + header.HeaderSize;
     const bool mpeg1 = m_info.Reference.Version == VersionMpeg1;
-    int32_t remaining = int32_t(ReadBits(sideInfo, 0, mpeg1 ? 9 : 8));
+    const uint32_t available = header.FrameLength - header.HeaderSize;
+    int32_t remaining = int32_t(ReadBits(sideInfo, available, 0, mpeg1 ? 9 : 8));
     m_ring[m_ringPosition] = header.FrameLength - header.SideInfoEnd;
     // The field is at most 511 bytes, but tiny frames could make the walk longer than the
     // ring or the signed 8-bit depth; both limits are far beyond any real reservoir.

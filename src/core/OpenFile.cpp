@@ -43,8 +43,10 @@ void PrepareSilentFrame(StreamInfo& info)
     uint8_t* frame = info.SilentFrame.data();
     info.SilentFrame.fill(0);
     StoreHeaderWord(frame, raw);
-    // No Huffman data at all: zero side information, main data bytes of 0xFF.
-    std::fill(frame + header.SideInfoEnd, frame + header.FrameLength, uint8_t(0xFF));
+    // No Huffman data at all: zero side information, main data bytes of 0xFF. (The lowest
+    // Layer I bitrate gives frames shorter than a side information: all zero then.)
+    if (header.FrameLength > header.SideInfoEnd)
+        std::fill(frame + header.SideInfoEnd, frame + header.FrameLength, uint8_t(0xFF));
     if (header.HasCrc)
         StoreFrameCrc(frame, FrameCrc(header, frame));
 }
