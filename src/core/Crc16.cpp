@@ -28,8 +28,9 @@ constexpr std::array<uint16_t, 256> Table = BuildCrc16Table();
 } // namespace
 
 const uint16_t Crc16Table[256] = {
-#define ZEFRIN_ROW(i) Table[i], Table[i + 1], Table[i + 2], Table[i + 3], Table[i + 4],           \
-                      Table[i + 5], Table[i + 6], Table[i + 7]
+#define ZEFRIN_ROW(i)                                                                              \
+    Table[i], Table[i + 1], Table[i + 2], Table[i + 3], Table[i + 4], Table[i + 5], Table[i + 6],  \
+        Table[i + 7]
     ZEFRIN_ROW(0),   ZEFRIN_ROW(8),   ZEFRIN_ROW(16),  ZEFRIN_ROW(24),  ZEFRIN_ROW(32),
     ZEFRIN_ROW(40),  ZEFRIN_ROW(48),  ZEFRIN_ROW(56),  ZEFRIN_ROW(64),  ZEFRIN_ROW(72),
     ZEFRIN_ROW(80),  ZEFRIN_ROW(88),  ZEFRIN_ROW(96),  ZEFRIN_ROW(104), ZEFRIN_ROW(112),
@@ -133,8 +134,7 @@ uint16_t FrameCrc(const FrameHeader& header, const uint8_t* frame)
     uint16_t crc = 0xFFFF;
     Crc16Update(frame + 2, 2, crc);
     if (header.Layer == LayerIII) {
-        Crc16Update(frame + 6, SideInfoSizeTable[header.Version & 3][header.ChannelMode & 3],
-                    crc);
+        Crc16Update(frame + 6, SideInfoSizeTable[header.Version & 3][header.ChannelMode & 3], crc);
     } else {
         // Layers I and II protect their bit allocation, not a side information; the bits
         // never reach past the frame.

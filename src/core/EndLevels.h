@@ -11,7 +11,7 @@ namespace zefrin {
 
 class EndLevelAnalyser
 {
-public:
+  public:
     virtual ~EndLevelAnalyser() = default;
     // Decodes frames firstFrame .. endFrame - 1 of the opened stream from the file `fileName`
     // and fills their Level; honours StopRequested; raises the decoder's errors.

@@ -9,7 +9,7 @@ namespace zefrin {
 // A failure with the text the user sees ("File too big (100%)...", "Stopped at user request").
 class Error : public std::runtime_error
 {
-public:
+  public:
     explicit Error(const std::string& text)
         : std::runtime_error(text)
     {
@@ -20,7 +20,7 @@ public:
 // unit and the line: "Assertion failure (UnitMain, line 120)".
 class AssertionFailure : public Error
 {
-public:
+  public:
     AssertionFailure(const char* unit, int line);
 };
 
@@ -35,8 +35,8 @@ std::string WithClosingPeriod(const std::string& text);
 
 } // namespace zefrin
 
-#define ZEFRIN_ASSERT(unit, condition)                                                     \
-    do {                                                                                   \
-        if (!(condition))                                                                  \
-            throw ::zefrin::AssertionFailure(unit, __LINE__);                              \
+#define ZEFRIN_ASSERT(unit, condition)                                                             \
+    do {                                                                                           \
+        if (!(condition))                                                                          \
+            throw ::zefrin::AssertionFailure(unit, __LINE__);                                      \
     } while (false)

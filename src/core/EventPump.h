@@ -8,7 +8,7 @@ namespace zefrin {
 
 class EventPump
 {
-public:
+  public:
     virtual ~EventPump() = default;
     // Lets pending user events run; an Esc handled here sets StopRequested.
     virtual void ProcessMessages() = 0;
@@ -19,7 +19,7 @@ public:
 // A pump that does nothing: for batch work and tests.
 class NullEventPump final : public EventPump
 {
-public:
+  public:
     void ProcessMessages() override {}
     void ProgressChanged(int) override {}
 };

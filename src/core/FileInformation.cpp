@@ -92,8 +92,8 @@ FileInformation ShowFileInformation(StreamModel& model, const MessageTexts& text
 
     if (info.Id3v1Size > 0) {
         const Id3v1Fields tag = ReadId3v1Fields(info.Id3v1);
-        shown.Id3v1 = {true, tag.Title, tag.Artist, tag.Album, tag.Year, tag.Comment,
-                       GenreName(tag.Genre)};
+        shown.Id3v1 = {true,     tag.Title,   tag.Artist,          tag.Album,
+                       tag.Year, tag.Comment, GenreName(tag.Genre)};
     } else {
         shown.Id3v1.Title = strings[2];
     }

@@ -24,7 +24,7 @@ struct FileInformation
     std::string EditLength;
     std::string EditID3;
     std::string EditCRC;
-    std::string EditEnding;    // "abrupt" or "natural"
+    std::string EditEnding; // "abrupt" or "natural"
     bool EditEndingRed = false;
     // Advanced info: Frames page
     std::string LabelFirstFrameMissing;

@@ -42,15 +42,15 @@ inline constexpr uint8_t ChannelModeMono = 3;
 struct FrameHeader
 {
     uint32_t Raw = 0;
-    uint8_t Version = 0;       // 0 MPEG-2.5, 1 reserved, 2 MPEG-2, 3 MPEG-1
-    uint8_t Layer = 0;         // 0 reserved, 1 Layer III, 2 Layer II, 3 Layer I
-    uint16_t Bitrate = 0;      // kbit/s
-    uint32_t SampleRate = 0;   // Hz
-    uint32_t HeaderSize = 0;   // 4, or 6 with CRC
-    uint32_t SideInfoEnd = 0;  // HeaderSize + side-information size: where main data begins
-    uint32_t FrameLength = 0;  // whole frame in bytes, padding included
-    uint8_t ChannelMode = 0;   // 0 stereo, 1 joint stereo, 2 dual channel, 3 mono
-    bool HasCrc = false;       // a big-endian CRC-16 follows the header
+    uint8_t Version = 0;      // 0 MPEG-2.5, 1 reserved, 2 MPEG-2, 3 MPEG-1
+    uint8_t Layer = 0;        // 0 reserved, 1 Layer III, 2 Layer II, 3 Layer I
+    uint16_t Bitrate = 0;     // kbit/s
+    uint32_t SampleRate = 0;  // Hz
+    uint32_t HeaderSize = 0;  // 4, or 6 with CRC
+    uint32_t SideInfoEnd = 0; // HeaderSize + side-information size: where main data begins
+    uint32_t FrameLength = 0; // whole frame in bytes, padding included
+    uint8_t ChannelMode = 0;  // 0 stereo, 1 joint stereo, 2 dual channel, 3 mono
+    bool HasCrc = false;      // a big-endian CRC-16 follows the header
 };
 
 // Bitrate table, kbit/s, [version][layer][bitrate index]; reserved rows are all zero.
@@ -92,8 +92,7 @@ uint32_t SwapBytes32(uint32_t x);
 // The header word at p, loaded little-endian (file order).
 inline uint32_t LoadHeaderWord(const uint8_t* p)
 {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) |
-           (uint32_t(p[3]) << 24);
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
 
 inline void StoreHeaderWord(uint8_t* p, uint32_t raw)

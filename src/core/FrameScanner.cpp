@@ -76,7 +76,7 @@ uint32_t DominantByteShare(const uint8_t* area, uint32_t n)
 
 class Scanner
 {
-public:
+  public:
     Scanner(StreamModel& model, const EngineContext& context, const uint8_t* data, uint32_t size)
         : m_model(model)
         , m_info(model.Info)
@@ -90,7 +90,7 @@ public:
 
     void Run(int bitrateIndex);
 
-private:
+  private:
     bool IsCandidate(const uint8_t* p, FrameHeader& header) const
     {
         const uint32_t w = LoadHeaderWord(p);
@@ -103,10 +103,7 @@ private:
     void RecordFrame(const uint8_t* frame, const FrameHeader& header);
     bool JudgeSilence(const uint8_t* frame, const FrameHeader& header);
     int8_t ReservoirDepth(const uint8_t* frame, const FrameHeader& header);
-    [[noreturn]] void FailNoHeader() const
-    {
-        throw Error(m_context.Texts.MessageStrings[4]);
-    }
+    [[noreturn]] void FailNoHeader() const { throw Error(m_context.Texts.MessageStrings[4]); }
 
     StreamModel& m_model;
     StreamInfo& m_info;
@@ -172,8 +169,8 @@ void Scanner::TakeExtraInfoFrame(const uint8_t* frame)
     if (std::memcmp(copy + at, "Xing", 4) != 0 && std::memcmp(copy + at, "Info", 4) != 0) {
         // The frame had a CRC and the tag followed it: close the 2-byte gap so that the
         // tag stands right after the header and the side information.
-        const uint32_t extraLength = std::min<uint32_t>(m_info.ExtraInfoHeader.FrameLength,
-                                                        ExtraInfoFrameSize);
+        const uint32_t extraLength =
+            std::min<uint32_t>(m_info.ExtraInfoHeader.FrameLength, ExtraInfoFrameSize);
         if (extraLength > at + 2)
             std::memmove(copy + at, copy + at + 2, extraLength - at - 2);
     }
@@ -232,8 +229,7 @@ bool Scanner::JudgeSilence(const uint8_t* frame, const FrameHeader& header)
         if (bits == 0)
             return true;
     }
-    const bool nearEnds =
-        frame <= m_data + OneMiB || (m_size >= OneMiB && frame >= m_end - OneMiB);
+    const bool nearEnds = frame <= m_data + OneMiB || (m_size >= OneMiB && frame >= m_end - OneMiB);
     if (m_fastSilence && !nearEnds)
         return false;
     const uint32_t start = layer3 ? header.SideInfoEnd : header.HeaderSize;
@@ -337,8 +333,7 @@ void Scanner::Run(int bitrateIndex)
         for (; candidate < limit; ++candidate) {
             if (!IsCandidate(candidate, header))
                 continue;
-            if (patched || !missing ||
-                (header.Raw & m_constantMask) == m_constantValue)
+            if (patched || !missing || (header.Raw & m_constantMask) == m_constantValue)
                 break;
         }
         if (candidate >= limit)
@@ -383,8 +378,7 @@ void Scanner::Run(int bitrateIndex)
 
     const FrameHeader& reference = m_info.Reference;
     if (reference.Version == VersionMpeg2 && reference.Layer == LayerIII && frameCount > 0) {
-        const int64_t unused =
-            (int64_t(m_mainDataBytes) - int64_t(m_huffmanBits / 8)) / frameCount;
+        const int64_t unused = (int64_t(m_mainDataBytes) - int64_t(m_huffmanBits / 8)) / frameCount;
         m_info.Mp3Pro = unused >= (reference.ChannelMode == ChannelModeMono ? 5 : 10);
     }
 

@@ -12,29 +12,23 @@ namespace {
 constexpr uint32_t TagHeaderSize = 10;
 constexpr uint32_t TagFooterSize = 10;
 constexpr uint8_t FlagExtendedHeader = 0x40;
-constexpr uint8_t FlagFooter = 0x10;  // version 4 only
+constexpr uint8_t FlagFooter = 0x10; // version 4 only
 
 // The frames whose texts are kept, in the order in which an identifier is matched.
 struct TextFrame
 {
-    const char* Id4;  // versions 3 and 4
-    const char* Id3;  // version 2
+    const char* Id4; // versions 3 and 4
+    const char* Id3; // version 2
     std::string TID3v2::*Field;
 };
 
 constexpr TextFrame TextFrames[] = {
-    {"TLEN", "TLE", &TID3v2::LengthText},
-    {"TIT1", "TT1", &TID3v2::Title},
-    {"TIT2", "TT2", &TID3v2::Title},
-    {"TPE1", "TP1", &TID3v2::Artist},
-    {"TOPE", "TOA", &TID3v2::Artist},
-    {"TALB", "TAL", &TID3v2::Album},
-    {"TOAL", "TOT", &TID3v2::Album},
-    {"COMM", "COM", &TID3v2::Comment},
-    {"TCOM", "TCM", &TID3v2::Composer},
-    {"TENC", "TEN", &TID3v2::EncodedBy},
-    {"TCOP", "TCR", &TID3v2::RightsNotice},
-    {"TLAN", "TLA", &TID3v2::Language},
+    {"TLEN", "TLE", &TID3v2::LengthText},   {"TIT1", "TT1", &TID3v2::Title},
+    {"TIT2", "TT2", &TID3v2::Title},        {"TPE1", "TP1", &TID3v2::Artist},
+    {"TOPE", "TOA", &TID3v2::Artist},       {"TALB", "TAL", &TID3v2::Album},
+    {"TOAL", "TOT", &TID3v2::Album},        {"COMM", "COM", &TID3v2::Comment},
+    {"TCOM", "TCM", &TID3v2::Composer},     {"TENC", "TEN", &TID3v2::EncodedBy},
+    {"TCOP", "TCR", &TID3v2::RightsNotice}, {"TLAN", "TLA", &TID3v2::Language},
     {"WXXX", "WXX", &TID3v2::Url},
 };
 
@@ -131,7 +125,7 @@ void TID3v2::ReadId3v2(const uint8_t* data, uint32_t size)
     if (total > size)
         return;
     TotalSize = int32_t(total);
-    MajorVersion = version;  // only with a tag: a refused header has no version to show
+    MajorVersion = version; // only with a tag: a refused header has no version to show
 
     const uint8_t* p = data + TagHeaderSize;
     uint32_t remaining = bodySize;

@@ -10,10 +10,10 @@ namespace zefrin {
 
 class TID3v2
 {
-public:
-    int32_t TotalSize = 0;   // bytes of the tag, its 10-byte header included; 0 = no tag
-    int32_t GeobOffset = 0;  // start of the embedded text object, from the tag's first byte
-    int32_t GeobLength = 0;  // 0 = none
+  public:
+    int32_t TotalSize = 0;  // bytes of the tag, its 10-byte header included; 0 = no tag
+    int32_t GeobOffset = 0; // start of the embedded text object, from the tag's first byte
+    int32_t GeobLength = 0; // 0 = none
     uint8_t MajorVersion = 0;
     std::string Title, Artist, Album, Comment, Composer, EncodedBy, RightsNotice, Language, Url;
     std::string LengthText;   // the TLEN frame's text

@@ -56,7 +56,9 @@ SourceFile OpenAndMapFile(const std::string& name, bool writable, bool wantTime,
             RaiseWithSystemError(texts.MessageStrings[8]);
         RaiseWithSystemError(texts.MessageStrings[9] + " \"" + name + "\"");
     }
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (fstat(fd, &st) != 0) {
         const int error = errno;
         close(fd);
@@ -73,8 +75,8 @@ SourceFile OpenAndMapFile(const std::string& name, bool writable, bool wantTime,
         close(fd);
         RaiseWithSystemError("Failed to create file mapping", size == 0 ? EINVAL : ENODEV);
     }
-    void* view = mmap(nullptr, size, writable ? PROT_READ | PROT_WRITE : PROT_READ, MAP_SHARED,
-                      fd, 0);
+    void* view =
+        mmap(nullptr, size, writable ? PROT_READ | PROT_WRITE : PROT_READ, MAP_SHARED, fd, 0);
     const int error = errno;
     close(fd);
     if (view == MAP_FAILED)

@@ -14,7 +14,7 @@ namespace zefrin {
 // keeps it alive. Unmapping is the owner's job (the destructor, or Unmap()).
 class SourceFile
 {
-public:
+  public:
     SourceFile() = default;
     SourceFile(SourceFile&& other) noexcept;
     SourceFile& operator=(SourceFile&& other) noexcept;
@@ -25,8 +25,8 @@ public:
     void Unmap();
 
     uint8_t* View = nullptr;
-    uint32_t Size = 0;            // files of 4 GiB or more are not supported
-    int64_t FileTimeSeconds = 0;  // last-write time, when asked for
+    uint32_t Size = 0;           // files of 4 GiB or more are not supported
+    int64_t FileTimeSeconds = 0; // last-write time, when asked for
     int64_t FileTimeNanoseconds = 0;
 };
 

@@ -14,13 +14,13 @@ namespace zefrin {
 
 struct FrameRecord
 {
-    uint32_t Offset;        // frame start; relative to the scanned region until rebased
-    uint32_t Length;        // FrameLength of the frame's own header
-    uint16_t Crc;           // computed CRC, when the frame carries one
-    uint16_t HeaderSize;    // 4, or 6 with CRC
-    int8_t ReservoirDepth;  // Layer III: frames the main data reaches back into
+    uint32_t Offset;       // frame start; relative to the scanned region until rebased
+    uint32_t Length;       // FrameLength of the frame's own header
+    uint16_t Crc;          // computed CRC, when the frame carries one
+    uint16_t HeaderSize;   // 4, or 6 with CRC
+    int8_t ReservoirDepth; // Layer III: frames the main data reaches back into
     bool Silent;
-    int64_t Level;          // loudness from the volume analysis (sum of squares >> 16)
+    int64_t Level; // loudness from the volume analysis (sum of squares >> 16)
 };
 
 // The window's table holds 16384 records and so accepts at most 16381 frames; the
@@ -31,7 +31,7 @@ inline constexpr uint32_t FrameTableCapacity = 16384;
 // (see ScanFrames). Pages of a large table are only touched as frames are recorded.
 class FrameTable
 {
-public:
+  public:
     explicit FrameTable(uint32_t capacity = FrameTableCapacity);
     FrameRecord& operator[](uint32_t i) { return m_records[i]; }
     const FrameRecord& operator[](uint32_t i) const { return m_records[i]; }
@@ -39,7 +39,7 @@ public:
     // Most complete frames a file may have: capacity - 3 (16381 for the window).
     uint32_t MaxFrames() const { return m_capacity - 3; }
 
-private:
+  private:
     std::unique_ptr<FrameRecord[]> m_records;
     uint32_t m_capacity;
 };
@@ -73,7 +73,7 @@ struct StreamInfo
     int32_t ApeOffset = 0;
     std::array<uint8_t, 128> Id3v1{};
     int64_t FileSize = 0;
-    int64_t FileTimeSeconds = 0;  // last-write time of the opened file
+    int64_t FileTimeSeconds = 0; // last-write time of the opened file
     int64_t FileTimeNanoseconds = 0;
     FrameHeader SeekFrameHeader;
     FrameHeader SilentFrameHeader;

@@ -48,8 +48,8 @@ std::string TrimTagText(const char* text, size_t length);
 struct Id3v1Fields
 {
     std::string Title, Artist, Album, Year, Comment;
-    int Genre = 255;  // the raw index byte; GenreName() gives its name
-    int Track = 0;    // ID3v1.1 track number (comment byte 28 zero, byte 29 not); 0 = none
+    int Genre = 255; // the raw index byte; GenreName() gives its name
+    int Track = 0;   // ID3v1.1 track number (comment byte 28 zero, byte 29 not); 0 = none
 };
 // Reads a record whatever it holds; callers check for "TAG" (Id3v1Size > 0) first.
 Id3v1Fields ReadId3v1Fields(const std::array<uint8_t, 128>& record);

@@ -14,8 +14,7 @@ constexpr const char* RiffUnit = "Unit_MP3_RIFF";
 
 uint32_t LoadLittle32(const uint8_t* p)
 {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) |
-           (uint32_t(p[3]) << 24);
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
 
 void Store16(uint8_t* p, uint32_t value)
@@ -58,9 +57,8 @@ uint32_t ProbeWavHeader(const uint8_t* data, uint32_t size)
     return uint32_t(headerLength);
 }
 
-void BuildMp3WavHeader(std::span<uint8_t, Mp3WavHeaderSize> out, bool stereo,
-                       uint32_t sampleRate, uint32_t dataSize, uint32_t frameCount,
-                       uint32_t durationMs)
+void BuildMp3WavHeader(std::span<uint8_t, Mp3WavHeaderSize> out, bool stereo, uint32_t sampleRate,
+                       uint32_t dataSize, uint32_t frameCount, uint32_t durationMs)
 {
     ZEFRIN_ASSERT(RiffUnit, frameCount > 0);
     ZEFRIN_ASSERT(RiffUnit, durationMs > 0);
@@ -75,18 +73,18 @@ void BuildMp3WavHeader(std::span<uint8_t, Mp3WavHeaderSize> out, bool stereo,
     StoreText(h + 8, "WAVE");
     StoreText(h + 12, "fmt ");
     Store32(h + 16, 30);
-    Store16(h + 20, 0x0055);  // MPEG Layer-3
+    Store16(h + 20, 0x0055); // MPEG Layer-3
     Store16(h + 22, stereo ? 2 : 1);
     Store32(h + 24, sampleRate);
     Store32(h + 28, MulDiv(dataSize, 1000, durationMs));
-    Store16(h + 32, 1);   // nBlockAlign
-    Store16(h + 34, 0);   // wBitsPerSample
-    Store16(h + 36, 12);  // cbSize: the MPEG Layer-3 fields that follow
-    Store16(h + 38, 1);   // wID: MPEG
-    Store32(h + 40, 2);   // fdwFlags: padding off
+    Store16(h + 32, 1);  // nBlockAlign
+    Store16(h + 34, 0);  // wBitsPerSample
+    Store16(h + 36, 12); // cbSize: the MPEG Layer-3 fields that follow
+    Store16(h + 38, 1);  // wID: MPEG
+    Store32(h + 40, 2);  // fdwFlags: padding off
     Store16(h + 44, blockSize);
-    Store16(h + 46, 1);   // nFramesPerBlock
-    Store16(h + 48, 0);   // nCodecDelay
+    Store16(h + 46, 1); // nFramesPerBlock
+    Store16(h + 48, 0); // nCodecDelay
     StoreText(h + 50, "data");
     Store32(h + 54, dataSize);
 }
@@ -95,7 +93,7 @@ void BuildPcmFormat(std::span<uint8_t, PcmFormatSize> out, bool stereo, uint32_t
 {
     const uint32_t channels = stereo ? 2 : 1;
     uint8_t* f = out.data();
-    Store16(f + 0, 1);  // PCM
+    Store16(f + 0, 1); // PCM
     Store16(f + 2, channels);
     Store32(f + 4, sampleRate);
     Store32(f + 8, sampleRate * 2 * channels);

@@ -1,7 +1,6 @@
 #include "SettingsStore.h"
 
 #include <cctype>
-
 #include <charconv>
 
 namespace zefrin {

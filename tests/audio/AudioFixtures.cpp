@@ -56,11 +56,11 @@ void LoadFrames(StreamModel& model, const Bytes& file)
     }
 }
 
-std::filesystem::path MakeMp3(const TempDir& dir, const std::string& name, const PcmSpec& spec,
+std::filesystem::path MakeMp3(const TempDir& dir, const std::string& name, const PcmShape& shape,
                               const std::string& options)
 {
     const auto wav = dir / (name + ".wav");
-    WritePcmWav(wav, spec);
+    WritePcmWav(wav, shape);
     return EncodeWithLame(wav, dir / (name + ".mp3"), options);
 }
 

@@ -29,8 +29,8 @@ bool IsInfoFrame(const Bytes& file, const WalkedFrame& frame);
 // into the model's frame table, with the first one as reference.
 void LoadFrames(StreamModel& model, const Bytes& file);
 
-// A WAV file of `spec` encoded with lame `options` in `dir`; empty path on failure.
-std::filesystem::path MakeMp3(const TempDir& dir, const std::string& name, const PcmSpec& spec,
+// A WAV file of `shape` encoded with lame `options` in `dir`; empty path on failure.
+std::filesystem::path MakeMp3(const TempDir& dir, const std::string& name, const PcmShape& shape,
                               const std::string& options);
 
 } // namespace zefrin::test

@@ -14,7 +14,7 @@ using test::Bytes;
 struct DecodeCase
 {
     const char* Name;
-    test::PcmSpec Pcm;
+    test::PcmShape Pcm;
     const char* Encoder; // "lame" or "twolame"
     const char* Options;
 };
@@ -76,14 +76,14 @@ TEST_P(Mp3FrameDecoderOracleTest, MatchesMpg123SampleForSample)
                decoded.begin();
 }
 
-test::PcmSpec Pcm(uint32_t rate, int channels, int amplitude)
+test::PcmShape Pcm(uint32_t rate, int channels, int amplitude)
 {
-    test::PcmSpec spec;
-    spec.SampleRate = rate;
-    spec.Channels = channels;
-    spec.Seconds = 2.0;
-    spec.Amplitude = amplitude;
-    return spec;
+    test::PcmShape shape;
+    shape.SampleRate = rate;
+    shape.Channels = channels;
+    shape.Seconds = 2.0;
+    shape.Amplitude = amplitude;
+    return shape;
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -30,14 +30,14 @@ class ScriptedPump final : public EventPump
 };
 
 // 1 s of digital silence, 2 s of a 440 Hz sine at 18000, 1 s of silence.
-test::PcmSpec ToneBetweenSilences()
+test::PcmShape ToneBetweenSilences()
 {
-    test::PcmSpec spec;
-    spec.Seconds = 2.0;
-    spec.Amplitude = 18000;
-    spec.SilenceBefore = 1.0;
-    spec.SilenceAfter = 1.0;
-    return spec;
+    test::PcmShape shape;
+    shape.Seconds = 2.0;
+    shape.Amplitude = 18000;
+    shape.SilenceBefore = 1.0;
+    shape.SilenceAfter = 1.0;
+    return shape;
 }
 
 class VolumeAnalysisDecodeTest : public ::testing::Test
@@ -123,7 +123,7 @@ TEST_F(VolumeAnalysisDecodeTest, ToneGivesLevelsPeakAndAmplification)
 
 TEST_F(VolumeAnalysisDecodeTest, DigitalSilenceCannotBeNormalised)
 {
-    test::PcmSpec silence;
+    test::PcmShape silence;
     silence.Amplitude = 0;
     Load(test::MakeMp3(m_dir, "silence", silence, "-b 128"));
     m_result.PanelVolumeMax = "?dB";
@@ -174,13 +174,13 @@ TEST_F(VolumeAnalysisDecodeTest, StopRequestEndsTheRun)
 // on the scale of Layer III's attenuated decode, and no normalisation is offered.
 TEST_F(VolumeAnalysisDecodeTest, LayerIILevelsShareTheScaleButCannotBeNormalised)
 {
-    const test::PcmSpec spec = ToneBetweenSilences();
-    Load(test::MakeMp3(m_dir, "tone", spec, "-b 192"));
+    const test::PcmShape shape = ToneBetweenSilences();
+    Load(test::MakeMp3(m_dir, "tone", shape, "-b 192"));
     Analyse(true);
     const int64_t layerIIILevel = m_model.Frames[uint32_t(FrameAt(2.0))].Level;
 
     const auto wav = m_dir / "tone2.wav";
-    test::WritePcmWav(wav, spec);
+    test::WritePcmWav(wav, shape);
     Load(test::EncodeWithTwolame(wav, m_dir / "tone.mp2", "-b 192"));
     ASSERT_EQ(m_model.Info.Reference.Layer, LayerII);
     Analyse(true);

@@ -75,11 +75,11 @@ class RecordingPump final : public EventPump
 class VolumeAnalysisTest : public ::testing::Test
 {
   protected:
-    // `count` synthesised frames of `spec` in a file, loaded into the model.
-    void MakeStream(const test::SynthFrameSpec& spec, int count)
+    // `count` synthesised frames of `shape` in a file, loaded into the model.
+    void MakeStream(const test::SynthFrameShape& shape, int count)
     {
         m_file = (m_dir / "frames.mp3").string();
-        m_bytes = test::SynthStream(spec, count);
+        m_bytes = test::SynthStream(shape, count);
         test::WriteFileBytes(m_file, m_bytes);
         test::LoadFrames(m_model, m_bytes);
         ASSERT_EQ(m_model.Info.FrameCount, count);
@@ -123,16 +123,16 @@ TEST_F(VolumeAnalysisTest, FramesReachTheDecoderAttenuatedWithAValidCrc)
     struct Case
     {
         const char* Name;
-        test::SynthFrameSpec Spec;
+        test::SynthFrameShape Shape;
         bool Attenuated;
     };
-    test::SynthFrameSpec stereoCrc;
+    test::SynthFrameShape stereoCrc;
     stereoCrc.Crc = true;
-    test::SynthFrameSpec mpeg2Mono;
+    test::SynthFrameShape mpeg2Mono;
     mpeg2Mono.Version = VersionMpeg2;
     mpeg2Mono.ChannelMode = ChannelModeMono;
     mpeg2Mono.BitrateIndex = 8;
-    test::SynthFrameSpec layerII;
+    test::SynthFrameShape layerII;
     layerII.Layer = LayerII;
     layerII.Crc = true;
     for (const Case& c : {Case{"MPEG-1 Layer III with CRC", stereoCrc, true},
@@ -140,7 +140,7 @@ TEST_F(VolumeAnalysisTest, FramesReachTheDecoderAttenuatedWithAValidCrc)
                           Case{"MPEG-1 Layer II with CRC", layerII, false}}) {
         SCOPED_TRACE(c.Name);
         m_decoder = ScriptedDecoder();
-        MakeStream(c.Spec, 3);
+        MakeStream(c.Shape, 3);
         Analyse(0, 3, true);
 
         const FrameHeader& reference = m_model.Info.Reference;
@@ -170,7 +170,7 @@ TEST_F(VolumeAnalysisTest, FramesReachTheDecoderAttenuatedWithAValidCrc)
 // Level is each frame's own sum of squares >> 16, and the histogram counts -32768 at 32768.
 TEST_F(VolumeAnalysisTest, LevelsAreFrameSumsAndFullScaleNegativeCountsAt32768)
 {
-    MakeStream(test::SynthFrameSpec(), 6);
+    MakeStream(test::SynthFrameShape(), 6);
     m_decoder.Pcm = [](size_t call) {
         switch (call) {
         case 0:
@@ -208,7 +208,7 @@ TEST_F(VolumeAnalysisTest, LevelsAreFrameSumsAndFullScaleNegativeCountsAt32768)
 // Bounds that lie outside the stream (spin boxes without a value give -1) are held to it.
 TEST_F(VolumeAnalysisTest, RangeIsHeldToTheFramesOfTheStream)
 {
-    MakeStream(test::SynthFrameSpec(), 5);
+    MakeStream(test::SynthFrameShape(), 5);
     m_model.Frames[5].Level = -1; // the sentinel after the last frame
     Analyse(-1, 40, true);
     EXPECT_EQ(m_decoder.Fed.size(), 5u);
@@ -220,7 +220,7 @@ TEST_F(VolumeAnalysisTest, RangeIsHeldToTheFramesOfTheStream)
 // other results and a frame not wholly consumed stop the run, keeping the Levels so far.
 TEST_F(VolumeAnalysisTest, ConversionResultsAreCountedOrRaised)
 {
-    MakeStream(test::SynthFrameSpec(), 4);
+    MakeStream(test::SynthFrameShape(), 4);
     m_decoder.Pcm = [](size_t call) { return std::vector<int16_t>(64, call == 1 ? 4095 : 100); };
 
     m_decoder.Status = {{1, FrameDecoder::ConvertImpossible}};
@@ -264,7 +264,7 @@ TEST_F(VolumeAnalysisTest, ConversionResultsAreCountedOrRaised)
 
 TEST_F(VolumeAnalysisTest, FailuresAroundTheLoopReleaseEverything)
 {
-    MakeStream(test::SynthFrameSpec(), 4);
+    MakeStream(test::SynthFrameShape(), 4);
     m_texts.MessageDlgAcmStreamOpenFailed = {"no decoder", "", "install one"};
 
     m_decoder.OpenFails = true;
@@ -290,7 +290,7 @@ TEST_F(VolumeAnalysisTest, FailuresAroundTheLoopReleaseEverything)
 TEST_F(VolumeAnalysisTest, ProgressForLongRunsOnlyAndPumpingEvery128Frames)
 {
     StreamModel big(1100);
-    MakeStream(test::SynthFrameSpec(), 1);
+    MakeStream(test::SynthFrameShape(), 1);
     const Bytes frame = m_bytes;
     m_bytes.clear();
     for (int i = 0; i < 1000; ++i)

@@ -18,7 +18,7 @@ using test::Append;
 using test::Bytes;
 using test::CommandResult;
 using test::ShellQuote;
-using test::SynthFrameSpec;
+using test::SynthFrameShape;
 
 CommandResult RunInProcess(std::vector<std::string> args)
 {
@@ -118,7 +118,7 @@ class InfoCommand : public ::testing::Test
     static void SetUpTestSuite()
     {
         s_dir = std::make_unique<test::TempDir>();
-        test::PcmSpec pcm;
+        test::PcmShape pcm;
         pcm.Seconds = 2.0;
         pcm.SilenceAfter = 0.5;
         test::WritePcmWav(*s_dir / "tone.wav", pcm);
@@ -266,8 +266,8 @@ TEST_F(InfoCommand, TextShowsTheSixFieldsThenThePages)
 // table fits the file.
 TEST_F(InfoCommand, MaxFramesReproducesTheWindowsLimit)
 {
-    SynthFrameSpec spec; // MPEG-1 Layer III, 128 kbit/s
-    const Bytes frame = test::SynthFrame(spec);
+    SynthFrameShape shape; // MPEG-1 Layer III, 128 kbit/s
+    const Bytes frame = test::SynthFrame(shape);
     for (int frames : {16381, 16382}) {
         SCOPED_TRACE(frames);
         Bytes data;
@@ -296,10 +296,10 @@ TEST_F(InfoCommand, MaxFramesReproducesTheWindowsLimit)
 
 TEST_F(InfoCommand, AnHourLongFileOpens)
 {
-    SynthFrameSpec spec;
-    spec.BitrateIndex = 1;     // 32 kbit/s: 104-byte frames keep the file small
+    SynthFrameShape shape;
+    shape.BitrateIndex = 1;    // 32 kbit/s: 104-byte frames keep the file small
     const int frames = 140000; // 60 min 57 s at 26.122 ms a frame
-    const Bytes frame = test::SynthFrame(spec);
+    const Bytes frame = test::SynthFrame(shape);
     Bytes data;
     data.reserve(frame.size() * size_t(frames));
     for (int i = 0; i < frames; ++i)
@@ -322,8 +322,8 @@ TEST_F(InfoCommand, AnHourLongFileOpens)
 // 1000 frames at 128 kbit/s with 5 at 160 kbit/s among them, no "Xing" frame.
 fs::path WriteNearlyCbrFile(const fs::path& file)
 {
-    SynthFrameSpec common;
-    SynthFrameSpec odd;
+    SynthFrameShape common;
+    SynthFrameShape odd;
     odd.BitrateIndex = 10;
     const Bytes usual = test::SynthFrame(common), other = test::SynthFrame(odd);
     Bytes data;
@@ -368,9 +368,9 @@ TEST_F(InfoCommand, SettingsSourcesChangeTheAnalysis)
 TEST_F(InfoCommand, JsonListsTheFirstTenMissingHeaderPlaces)
 {
     // 12 frames at 160 kbit/s among 2000 at 128: few enough for the rescan at 128 kbit/s.
-    SynthFrameSpec odd;
+    SynthFrameShape odd;
     odd.BitrateIndex = 10;
-    const Bytes usual = test::SynthFrame(SynthFrameSpec{}), other = test::SynthFrame(odd);
+    const Bytes usual = test::SynthFrame(SynthFrameShape{}), other = test::SynthFrame(odd);
     Bytes data;
     for (int i = 0; i < 2000; ++i)
         Append(data, i % 160 == 80 ? other : usual);
@@ -447,7 +447,7 @@ TEST_F(InfoCommand, TagTextsReachTerminalAndJsonSafely)
 // retries further in and the window would warn about the damage.
 TEST_F(InfoCommand, DamageWarningGoesToStderrOrIntoTheJson)
 {
-    SynthFrameSpec foreign;
+    SynthFrameShape foreign;
     foreign.Layer = 2;        // Layer II: a later Layer III frame cannot continue its stream
     foreign.BitrateIndex = 9; // 160 kbit/s: 522-byte frames
     Bytes data = test::SynthStream(foreign, 4);

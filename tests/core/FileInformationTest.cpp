@@ -1,11 +1,11 @@
 #include "core/FileInformation.h"
+
 #include "core/FrameScanner.h"
 #include "settings/SettingsTable.h"
 #include "support/TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 
 using namespace zefrin;
 using namespace zefrin::test;
@@ -15,7 +15,7 @@ namespace {
 FrameHeader Mpeg1Layer3()
 {
     FrameHeader h;
-    DecodeFrameHeader(h, SynthHeaderWord(SynthFrameSpec{}));
+    DecodeFrameHeader(h, SynthHeaderWord(SynthFrameShape{}));
     return h;
 }
 
@@ -32,7 +32,7 @@ TEST(TimeTexts, FromFrameCounts)
     EXPECT_EQ(FormatCueTime(h, 1000), "00:26:12");
     EXPECT_EQ(FormatLength(h, 1000), "0:26");
     EXPECT_EQ(FormatLengthForFileName(h, 7160), "3m 07s"); // 187 s
-    EXPECT_EQ(FormatLength(h, 142600), "1h02");              // 3725 s
+    EXPECT_EQ(FormatLength(h, 142600), "1h02");            // 3725 s
     EXPECT_EQ(FormatLengthForFileName(h, 142600), "1h 02");
     EXPECT_EQ(FormatMinutes(h, 142600), "62:05.06");
 }
@@ -45,7 +45,7 @@ TEST(FileInformationDisplay, CbrWithoutTagsAndVariations)
     EngineContext context{settings, texts, pump};
 
     StreamModel model;
-    const Bytes cbr = SynthStream(SynthFrameSpec{}, 100);
+    const Bytes cbr = SynthStream(SynthFrameShape{}, 100);
     ScanFrames(model, context, cbr.data(), uint32_t(cbr.size()), 0);
     model.Info.FileSize = int64_t(cbr.size());
     FileInformation shown = ShowFileInformation(model, texts);
@@ -64,21 +64,21 @@ TEST(FileInformationDisplay, CbrWithoutTagsAndVariations)
     EXPECT_EQ(model.DurationSeconds, 2u);
 
     // Mono frames among stereo ones, one of them with CRC, a 160 kbit/s frame, ten gaps.
-    SynthFrameSpec mono;
+    SynthFrameShape mono;
     mono.ChannelMode = 3;
-    SynthFrameSpec crc;
+    SynthFrameShape crc;
     crc.Crc = true;
-    SynthFrameSpec fast;
+    SynthFrameShape fast;
     fast.BitrateIndex = 10;
-    Bytes mixed = SynthStream(SynthFrameSpec{}, 20);
+    Bytes mixed = SynthStream(SynthFrameShape{}, 20);
     for (int gap = 0; gap < 11; ++gap) {
         Append(mixed, Bytes(10, 0));
-        Append(mixed, SynthStream(SynthFrameSpec{}, 3));
+        Append(mixed, SynthStream(SynthFrameShape{}, 3));
     }
     Append(mixed, SynthFrame(mono));
     Append(mixed, SynthFrame(crc));
     Append(mixed, SynthFrame(fast));
-    Append(mixed, SynthStream(SynthFrameSpec{}, 3));
+    Append(mixed, SynthStream(SynthFrameShape{}, 3));
     ScanFrames(model, context, mixed.data(), uint32_t(mixed.size()), 0);
     model.Info.FileSize = int64_t(mixed.size());
     model.Info.Id3v1Size = 128;

@@ -1,13 +1,13 @@
-#include "core/Crc16.h"
 #include "core/FrameHeader.h"
+
+#include "core/Crc16.h"
 #include "support/TestSupport.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 using namespace zefrin;
-using zefrin::test::SynthFrameSpec;
+using zefrin::test::SynthFrameShape;
 using zefrin::test::SynthHeaderWord;
 
 namespace {
@@ -15,16 +15,16 @@ namespace {
 struct LengthCase
 {
     const char* Name;
-    SynthFrameSpec Spec;
+    SynthFrameShape Shape;
     uint32_t FrameLength;
     uint32_t HeaderSize;
     uint32_t SideInfoEnd;
 };
 
-SynthFrameSpec Spec(uint8_t version, uint8_t layer, int bitrate, int rate, uint8_t mode, bool crc,
-                    bool padding)
+SynthFrameShape Shape(uint8_t version, uint8_t layer, int bitrate, int rate, uint8_t mode, bool crc,
+                      bool padding)
 {
-    SynthFrameSpec s;
+    SynthFrameShape s;
     s.Version = version;
     s.Layer = layer;
     s.BitrateIndex = bitrate;
@@ -40,37 +40,37 @@ SynthFrameSpec Spec(uint8_t version, uint8_t layer, int bitrate, int rate, uint8
 TEST(FrameHeader, DerivedSizes)
 {
     const LengthCase cases[] = {
-        {"MPEG-1 L3 128k 44.1k", Spec(3, 1, 9, 0, 1, false, false), 417, 4, 36},
-        {"MPEG-1 L3 128k 44.1k padded", Spec(3, 1, 9, 0, 1, false, true), 418, 4, 36},
-        {"MPEG-1 L3 32k 32k", Spec(3, 1, 1, 2, 0, false, false), 144, 4, 36},
-        {"MPEG-1 L1 32k 44.1k: slots of 4", Spec(3, 3, 1, 0, 0, false, false), 32, 4, 36},
-        {"MPEG-1 L1 padded adds one slot", Spec(3, 3, 1, 0, 0, false, true), 36, 4, 36},
-        {"MPEG-2 L3 8k 22.05k", Spec(2, 1, 1, 0, 0, false, false), 26, 4, 21},
-        {"MPEG-2 L2 uses 1152 samples", Spec(2, 2, 1, 0, 0, false, false), 52, 4, 21},
-        {"MPEG-1 stereo CRC", Spec(3, 1, 9, 0, 0, true, false), 417, 6, 38},
-        {"MPEG-1 mono CRC", Spec(3, 1, 9, 0, 3, true, false), 417, 6, 23},
-        {"MPEG-2 stereo CRC", Spec(2, 1, 8, 0, 0, true, false), 208, 6, 23},
-        {"MPEG-2 mono CRC", Spec(2, 1, 8, 0, 3, true, false), 208, 6, 15},
-        {"MPEG-1 mono", Spec(3, 1, 9, 0, 3, false, false), 417, 4, 21},
-        {"MPEG-2 mono", Spec(2, 1, 8, 0, 3, false, false), 208, 4, 13},
-        {"MPEG-2.5 L3 8k 8k", Spec(0, 1, 1, 2, 3, false, false), 72, 4, 13},
+        {"MPEG-1 L3 128k 44.1k", Shape(3, 1, 9, 0, 1, false, false), 417, 4, 36},
+        {"MPEG-1 L3 128k 44.1k padded", Shape(3, 1, 9, 0, 1, false, true), 418, 4, 36},
+        {"MPEG-1 L3 32k 32k", Shape(3, 1, 1, 2, 0, false, false), 144, 4, 36},
+        {"MPEG-1 L1 32k 44.1k: slots of 4", Shape(3, 3, 1, 0, 0, false, false), 32, 4, 36},
+        {"MPEG-1 L1 padded adds one slot", Shape(3, 3, 1, 0, 0, false, true), 36, 4, 36},
+        {"MPEG-2 L3 8k 22.05k", Shape(2, 1, 1, 0, 0, false, false), 26, 4, 21},
+        {"MPEG-2 L2 uses 1152 samples", Shape(2, 2, 1, 0, 0, false, false), 52, 4, 21},
+        {"MPEG-1 stereo CRC", Shape(3, 1, 9, 0, 0, true, false), 417, 6, 38},
+        {"MPEG-1 mono CRC", Shape(3, 1, 9, 0, 3, true, false), 417, 6, 23},
+        {"MPEG-2 stereo CRC", Shape(2, 1, 8, 0, 0, true, false), 208, 6, 23},
+        {"MPEG-2 mono CRC", Shape(2, 1, 8, 0, 3, true, false), 208, 6, 15},
+        {"MPEG-1 mono", Shape(3, 1, 9, 0, 3, false, false), 417, 4, 21},
+        {"MPEG-2 mono", Shape(2, 1, 8, 0, 3, false, false), 208, 4, 13},
+        {"MPEG-2.5 L3 8k 8k", Shape(0, 1, 1, 2, 3, false, false), 72, 4, 13},
     };
     for (const LengthCase& c : cases) {
         SCOPED_TRACE(c.Name);
         FrameHeader h;
-        ASSERT_TRUE(DecodeFrameHeader(h, SynthHeaderWord(c.Spec)));
+        ASSERT_TRUE(DecodeFrameHeader(h, SynthHeaderWord(c.Shape)));
         EXPECT_EQ(h.FrameLength, c.FrameLength);
         EXPECT_EQ(h.HeaderSize, c.HeaderSize);
         EXPECT_EQ(h.SideInfoEnd, c.SideInfoEnd);
-        EXPECT_EQ(h.HasCrc, c.Spec.Crc);
-        EXPECT_EQ(h.Version, c.Spec.Version);
-        EXPECT_EQ(h.Layer, c.Spec.Layer);
+        EXPECT_EQ(h.HasCrc, c.Shape.Crc);
+        EXPECT_EQ(h.Version, c.Shape.Version);
+        EXPECT_EQ(h.Layer, c.Shape.Layer);
     }
 }
 
 TEST(FrameHeader, RejectsReservedFields)
 {
-    const uint32_t good = SynthHeaderWord(Spec(3, 1, 9, 0, 1, false, false));
+    const uint32_t good = SynthHeaderWord(Shape(3, 1, 9, 0, 1, false, false));
     FrameHeader h;
     ASSERT_TRUE(DecodeFrameHeader(h, good));
     const struct
@@ -93,7 +93,7 @@ TEST(FrameHeader, RejectsReservedFields)
 TEST(FrameHeader, TimeConversions)
 {
     FrameHeader h;
-    ASSERT_TRUE(DecodeFrameHeader(h, SynthHeaderWord(Spec(3, 1, 9, 0, 1, false, false))));
+    ASSERT_TRUE(DecodeFrameHeader(h, SynthHeaderWord(Shape(3, 1, 9, 0, 1, false, false))));
     EXPECT_EQ(FramesToSeconds(h, 1000), 26u);
     EXPECT_EQ(FramesToMilliseconds(h, 1000), 26122u);
     EXPECT_EQ(SecondsToFrames(h, 26), 996u);
@@ -136,8 +136,8 @@ TEST(Crc16, FrameCrcCoversHeaderHalfAndSideInformation)
     for (uint8_t mode : {uint8_t(0), uint8_t(3)}) {
         for (uint8_t version : {uint8_t(3), uint8_t(2)}) {
             SCOPED_TRACE(testing::Message() << "version " << int(version) << " mode " << int(mode));
-            SynthFrameSpec spec = Spec(version, 1, 8, 0, mode, true, false);
-            auto frame = zefrin::test::SynthFrame(spec);
+            SynthFrameShape shape = Shape(version, 1, 8, 0, mode, true, false);
+            auto frame = zefrin::test::SynthFrame(shape);
             FrameHeader h;
             ASSERT_TRUE(DecodeFrameHeader(h, LoadHeaderWord(frame.data())));
             EXPECT_EQ(FrameCrc(h, frame.data()), StoredFrameCrc(frame.data()));

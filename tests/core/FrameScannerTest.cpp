@@ -1,19 +1,19 @@
+#include "core/FrameScanner.h"
+
 #include "core/Crc16.h"
 #include "core/Errors.h"
-#include "core/FrameScanner.h"
 #include "settings/SettingsTable.h"
 #include "support/TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 #include <memory>
 
 using namespace zefrin;
 using zefrin::test::Append;
 using zefrin::test::Bytes;
 using zefrin::test::SynthFrame;
-using zefrin::test::SynthFrameSpec;
+using zefrin::test::SynthFrameShape;
 using zefrin::test::SynthStream;
 
 namespace {
@@ -21,7 +21,7 @@ namespace {
 // Counts what the scanner asks of the user interface; may request a stop.
 class RecordingPump : public EventPump
 {
-public:
+  public:
     explicit RecordingPump(StreamModel* stopModel = nullptr, int stopAfter = -1)
         : m_stopModel(stopModel)
         , m_stopAfter(stopAfter)
@@ -38,7 +38,7 @@ public:
     int Pumped = 0;
     int LastProgress = -1;
 
-private:
+  private:
     StreamModel* m_stopModel;
     int m_stopAfter;
 };
@@ -72,18 +72,18 @@ struct ScanRun
     }
 };
 
-SynthFrameSpec Cbr128()
+SynthFrameShape Cbr128()
 {
-    return SynthFrameSpec{};
+    return SynthFrameShape{};
 }
 
 // Frames with a different seed each, so that no two payloads are alike.
-Bytes Frames(SynthFrameSpec spec, int count, uint32_t firstSeed = 1)
+Bytes Frames(SynthFrameShape shape, int count, uint32_t firstSeed = 1)
 {
     Bytes out;
     for (int i = 0; i < count; ++i) {
-        spec.Seed = firstSeed + uint32_t(i);
-        Append(out, SynthFrame(spec));
+        shape.Seed = firstSeed + uint32_t(i);
+        Append(out, SynthFrame(shape));
     }
     return out;
 }
@@ -149,7 +149,7 @@ TEST(FrameScanner, FrameAfterAGapMustAgreeWithTheConstantBits)
 {
     // After the gap comes a frame whose copyright bit differs from every frame before it:
     // only a patched-stream scan takes it.
-    SynthFrameSpec other = Cbr128();
+    SynthFrameShape other = Cbr128();
     Bytes odd = SynthFrame(other);
     odd[3] |= 0x08; // copyright bit (Raw bit 27)
     Bytes data = Frames(Cbr128(), 10);
@@ -232,14 +232,14 @@ TEST(FrameScanner, ExtraInformationFrame)
 {
     for (bool crc : {false, true}) {
         SCOPED_TRACE(crc ? "with CRC" : "without CRC");
-        SynthFrameSpec spec = Cbr128();
-        spec.ChannelMode = 0;
-        spec.Crc = crc;
-        Bytes info = SynthFrame(spec);
+        SynthFrameShape shape = Cbr128();
+        shape.ChannelMode = 0;
+        shape.Crc = crc;
+        Bytes info = SynthFrame(shape);
         const size_t tagAt = crc ? 38 : 36;
         std::memcpy(info.data() + tagAt, "Info", 4);
         Bytes data = info;
-        Append(data, Frames(spec, 30, 7));
+        Append(data, Frames(shape, 30, 7));
         ScanRun run;
         run.Scan(data);
         EXPECT_TRUE(run.Info().HasInfo);
@@ -259,17 +259,17 @@ TEST(FrameScanner, LongExtraInformationFrameIsNotCopiedPastItsBuffer)
 {
     // The copy holds 1728 bytes (MPEG-1 Layer II at 384 kbit/s and 32 kHz); MPEG-2.5
     // Layer II at 160 kbit/s and 8 kHz has 2880-byte frames.
-    SynthFrameSpec spec;
-    spec.Version = 0;
-    spec.Layer = 2;
-    spec.BitrateIndex = 14;
-    spec.SampleRateIndex = 2;
-    spec.ChannelMode = 0;
-    Bytes xing = SynthFrame(spec);
+    SynthFrameShape shape;
+    shape.Version = 0;
+    shape.Layer = 2;
+    shape.BitrateIndex = 14;
+    shape.SampleRateIndex = 2;
+    shape.ChannelMode = 0;
+    Bytes xing = SynthFrame(shape);
     ASSERT_EQ(xing.size(), 2880u);
     std::memcpy(xing.data() + 21, "Xing", 4);
     Bytes data = xing;
-    Append(data, Frames(spec, 6, 3));
+    Append(data, Frames(shape, 6, 3));
     ScanRun run;
     run.Scan(data);
     EXPECT_TRUE(run.Info().HasXing);
@@ -278,7 +278,7 @@ TEST(FrameScanner, LongExtraInformationFrameIsNotCopiedPastItsBuffer)
 
 TEST(FrameScanner, VariableBitrateAndDominantIndex)
 {
-    SynthFrameSpec at160 = Cbr128();
+    SynthFrameShape at160 = Cbr128();
     at160.BitrateIndex = 10;
     const auto stream = [&](int others) {
         Bytes data = Frames(Cbr128(), 1000 - others);
@@ -305,12 +305,12 @@ TEST(FrameScanner, VariableBitrateAndDominantIndex)
 
 TEST(FrameScanner, SilenceJudgement)
 {
-    SynthFrameSpec noHuffman = Cbr128();
+    SynthFrameShape noHuffman = Cbr128();
     noHuffman.SilentSideInfo = true;
-    SynthFrameSpec uniform = Cbr128();
+    SynthFrameShape uniform = Cbr128();
     uniform.RandomPayload = false;
     uniform.Fill = 0x00;
-    SynthFrameSpec mostlyOneByte = Cbr128(); // 60 % of the payload one value
+    SynthFrameShape mostlyOneByte = Cbr128(); // 60 % of the payload one value
     const auto mostly = [&] {
         Bytes f = SynthFrame(mostlyOneByte);
         for (size_t i = 36; i < 36 + (417 - 36) * 6 / 10; ++i)
@@ -355,9 +355,9 @@ TEST(FrameScanner, ReservoirDepth)
 {
     // main_data_begin is the first 9 bits of the side information (MPEG-1).
     const auto withBegin = [](uint32_t seed, unsigned mainDataBegin) {
-        SynthFrameSpec spec = Cbr128();
-        spec.Seed = seed;
-        Bytes f = SynthFrame(spec);
+        SynthFrameShape shape = Cbr128();
+        shape.Seed = seed;
+        Bytes f = SynthFrame(shape);
         f[4] = uint8_t(mainDataBegin >> 1);
         f[5] = uint8_t((f[5] & 0x7F) | ((mainDataBegin & 1) << 7));
         return f;
@@ -378,9 +378,9 @@ TEST(FrameScanner, ReservoirDepth)
 
 TEST(FrameScanner, BadCrcIsCounted)
 {
-    SynthFrameSpec spec = Cbr128();
-    spec.Crc = true;
-    Bytes data = Frames(spec, 20);
+    SynthFrameShape shape = Cbr128();
+    shape.Crc = true;
+    Bytes data = Frames(shape, 20);
     data[5 * 417 + 4] ^= 0x5A;
     ScanRun run;
     run.Scan(data);
@@ -393,7 +393,7 @@ TEST(FrameScanner, BadCrcIsCounted)
 
 TEST(FrameScanner, FrameTableLimit)
 {
-    SynthFrameSpec small; // MPEG-2 Layer III 8 kbit/s 22.05 kHz: 26-byte frames
+    SynthFrameShape small; // MPEG-2 Layer III 8 kbit/s 22.05 kHz: 26-byte frames
     small.Version = 2;
     small.BitrateIndex = 1;
     small.ChannelMode = 3;

@@ -7,9 +7,8 @@
 #include "settings/SettingsTable.h"
 #include "support/TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
+#include <gtest/gtest.h>
 
 using namespace zefrin;
 using namespace zefrin::test;
@@ -19,10 +18,8 @@ namespace {
 
 class NoLevels : public EndLevelAnalyser
 {
-public:
-    void AnalyseLevels(StreamModel&, const EngineContext&, const std::string&, int, int) override
-    {
-    }
+  public:
+    void AnalyseLevels(StreamModel&, const EngineContext&, const std::string&, int, int) override {}
 };
 
 } // namespace
@@ -64,14 +61,14 @@ TEST(FuzzFindings, SilentFrameOfTheLowestLayerIBitrateIsWholeZero)
 {
     // Layer I at 32 kbit/s has 32-byte frames, shorter than the side-information size that
     // the silent-frame layout assumes: the frame must stay all zero after its header.
-    SynthFrameSpec layer1;
+    SynthFrameShape layer1;
     layer1.Layer = 3;
     layer1.BitrateIndex = 4;
-    SynthFrameSpec other = layer1;
+    SynthFrameShape other = layer1;
     other.BitrateIndex = 5;
     Bytes data;
     for (int i = 0; i < 300; ++i) {
-        SynthFrameSpec s = i % 3 == 0 ? other : layer1;
+        SynthFrameShape s = i % 3 == 0 ? other : layer1;
         s.Seed = uint32_t(i + 1);
         Append(data, SynthFrame(s));
     }
@@ -83,8 +80,7 @@ TEST(FuzzFindings, SilentFrameOfTheLowestLayerIBitrateIsWholeZero)
     NoLevels levels;
     StreamModel model;
     std::vector<std::string> warnings;
-    AnalyseFile(model, context, "layer1.mp2", data.data(), uint32_t(data.size()), levels,
-                warnings);
+    AnalyseFile(model, context, "layer1.mp2", data.data(), uint32_t(data.size()), levels, warnings);
     ASSERT_EQ(model.Info.FrameCount, 300);
     const FrameHeader& silent = model.Info.SilentFrameHeader;
     EXPECT_EQ(silent.FrameLength, 32u);

@@ -3,9 +3,8 @@
 #include "core/TrailingTags.h"
 #include "support/TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 #include <string>
 
 namespace zefrin {
@@ -88,12 +87,8 @@ TEST(ReadId3v2, HeaderDecidesWhetherThereIsATag)
         uint8_t value;
     };
     const Case cases[] = {
-        {"size byte with top bit", 7, 0x80},
-        {"version 5", 3, 5},
-        {"version 1", 3, 1},
-        {"version 0xFF", 3, 0xFF},
-        {"revision 0xFF", 4, 0xFF},
-        {"not ID3", 2, 'D'},
+        {"size byte with top bit", 7, 0x80}, {"version 5", 3, 5},        {"version 1", 3, 1},
+        {"version 0xFF", 3, 0xFF},           {"revision 0xFF", 4, 0xFF}, {"not ID3", 2, 'D'},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -133,7 +128,7 @@ TEST(ReadId3v2, ReadingAgainResetsEverything)
 
 class ReadId3v2Versions : public ::testing::TestWithParam<int>
 {
-protected:
+  protected:
     Bytes F(const char* id4, const char* id3, const Bytes& body) const
     {
         return Frame(GetParam(), GetParam() == 2 ? id3 : id4, body);
@@ -145,7 +140,7 @@ TEST_P(ReadId3v2Versions, ReadsTheTextFramesOfTheTable)
     const int v = GetParam();
     Bytes frames;
     test::Append(frames, F("TIT1", "TT1", Latin1("Group")));
-    test::Append(frames, F("TIT2", "TT2", Latin1(" Word ")));  // a later frame replaces
+    test::Append(frames, F("TIT2", "TT2", Latin1(" Word "))); // a later frame replaces
     test::Append(frames, F("TOPE", "TOA", Latin1("Artist\r\n")));
     test::Append(frames, F("TALB", "TAL", Latin1("Album")));
     test::Append(frames, F("TOAL", "TOT", Latin1("Original album")));
@@ -250,7 +245,7 @@ TEST(ReadId3v2, Version4FrameSizeWithTopBitsIsAPlainNumber)
     // Some writers put plain sizes into version 4 tags: 0x80 cannot be a synchsafe byte.
     Bytes comment = Latin1("eng");
     comment.resize(128, 'c');
-    Bytes frames = Frame(3, "COMM", comment);  // plain 32-bit size 00 00 00 80
+    Bytes frames = Frame(3, "COMM", comment); // plain 32-bit size 00 00 00 80
     test::Append(frames, Frame(4, "TIT2", Latin1("After")));
     const TID3v2 tag = Read(Tag(4, frames));
     EXPECT_EQ(tag.Title, "After");
@@ -286,8 +281,8 @@ TEST(ReadId3v2, FooterAndExtendedHeader)
 
 TEST(ReadId3v2, LengthDigitsAreRewrittenInACopy)
 {
-    const Bytes data = Tag(3, Frame(3, "TIT2", Latin1("T")) + Frame(3, "TLEN",
-                                                                     Latin1("0000261220")));
+    const Bytes data =
+        Tag(3, Frame(3, "TIT2", Latin1("T")) + Frame(3, "TLEN", Latin1("0000261220")));
     const TID3v2 tag = Read(data);
     ASSERT_EQ(tag.LengthDigits, 10);
 
@@ -296,8 +291,7 @@ TEST(ReadId3v2, LengthDigitsAreRewrittenInACopy)
         uint32_t ms;
         const char* digits;
     };
-    const Case cases[] = {{1000, "0000001000"}, {0, "0000000000"},
-                          {4294967295u, "4294967295"}};
+    const Case cases[] = {{1000, "0000001000"}, {0, "0000000000"}, {4294967295u, "4294967295"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ms);
         Bytes copy = data;
@@ -327,7 +321,7 @@ TEST(ReadId3v2, Utf16LengthFrameIsNotRewritten)
     EXPECT_EQ(utf16.LengthDigits, 0);
     const TID3v2 utf8 = Read(Tag(4, Frame(4, "TLEN", {3, '4', '2'})));
     EXPECT_EQ(utf8.LengthDigits, 2);
-    EXPECT_EQ(utf8.LengthText, "");  // only ISO-8859-1 texts are shown
+    EXPECT_EQ(utf8.LengthText, ""); // only ISO-8859-1 texts are shown
 }
 
 Bytes Geob(uint8_t encoding, const std::string& object)

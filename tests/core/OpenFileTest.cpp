@@ -2,17 +2,17 @@
 // checked against ffprobe's packet count where it is meaningful. Decoding is replaced here
 // by a stand-in that reads the silence flags; the real decoder is exercised by the audio and
 // command-line tests.
+#include "core/OpenFile.h"
+
 #include "core/Errors.h"
 #include "core/FrameScanner.h"
-#include "core/OpenFile.h"
 #include "core/WavHeader.h"
 #include "settings/SettingsTable.h"
 #include "support/TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <memory>
 
 using namespace zefrin;
@@ -24,9 +24,9 @@ namespace {
 // Levels from the scanner's silence flags: silent frames are quiet, others loud.
 class SilenceFlagLevels : public EndLevelAnalyser
 {
-public:
-    void AnalyseLevels(StreamModel& model, const EngineContext&, const std::string&,
-                       int firstFrame, int endFrame) override
+  public:
+    void AnalyseLevels(StreamModel& model, const EngineContext&, const std::string&, int firstFrame,
+                       int endFrame) override
     {
         First = firstFrame;
         End = endFrame;
@@ -68,19 +68,19 @@ struct Opened
 // One shared folder of encoded fixtures for the whole test program.
 class EncodedFiles : public testing::Test
 {
-protected:
+  protected:
     static void SetUpTestSuite()
     {
         s_dir = new TempDir;
-        PcmSpec stereo;
+        PcmShape stereo;
         stereo.Seconds = 3;
         stereo.SilenceAfter = 1;
         WritePcmWav(*s_dir / "stereo44.wav", stereo);
-        PcmSpec mono22 = stereo;
+        PcmShape mono22 = stereo;
         mono22.SampleRate = 22050;
         mono22.Channels = 1;
         WritePcmWav(*s_dir / "mono22.wav", mono22);
-        PcmSpec stereo11 = stereo;
+        PcmShape stereo11 = stereo;
         stereo11.SampleRate = 11025;
         WritePcmWav(*s_dir / "stereo11.wav", stereo11);
     }
@@ -126,8 +126,8 @@ TEST_F(EncodedFiles, MatrixAgreesWithFfprobe)
         {"mpeg25", "lame", "stereo11.wav", "-b 16", 0, 1, false, false, false, false},
         {"layer2", "twolame", "stereo44.wav", "-b 192", 3, 2, false, false, false, false},
         // Layers I and II protect their bit allocation: the CRCs that twolame writes verify.
-        {"layer2-crc", "twolame", "stereo44.wav", "-b 256 -m j --protect", 3, 2, true, false,
-         false, false},
+        {"layer2-crc", "twolame", "stereo44.wav", "-b 256 -m j --protect", 3, 2, true, false, false,
+         false},
         {"layer2-mpeg2-crc", "twolame", "mono22.wav", "-b 48 --protect", 2, 2, true, false, false,
          false},
     };
@@ -187,7 +187,9 @@ TEST_F(EncodedFiles, TagsAndWavWrapperArePeeledOff)
         data.resize(data.size() - 128);
     }
     ASSERT_EQ(id3v1.size(), 128u) << "lame wrote no ID3v1 tag";
-    const std::string lyricsBody = "LYRICSBEGININD00002" "11" "LYR00005hello";
+    const std::string lyricsBody = "LYRICSBEGININD00002"
+                                   "11"
+                                   "LYR00005hello";
     char sizeField[7];
     std::snprintf(sizeField, sizeof sizeField, "%06zu", lyricsBody.size());
     const std::string lyrics = lyricsBody + sizeField + "LYRICS200";
@@ -281,8 +283,7 @@ TEST_F(EncodedFiles, DamagedFiles)
         EXPECT_FALSE(o.Info().FirstFramesInvalid);
         const auto last = uint32_t(o.Info().FrameCount);
         if (c.LastIncomplete) {
-            EXPECT_EQ(o.Model->Frames[last].Offset + o.Model->Frames[last].Length,
-                      c.Data.size());
+            EXPECT_EQ(o.Model->Frames[last].Offset + o.Model->Frames[last].Length, c.Data.size());
             EXPECT_EQ(o.Model->Frames[last + 1].Offset, c.Data.size());
         }
     }
@@ -298,7 +299,7 @@ TEST_F(EncodedFiles, FalseSyncAtTheStartIsRetried)
     // 3000 bytes of garbage holding three lone 48 kHz headers: each attempt finds a stream
     // that is far too short and starts again 4 bytes after its first header.
     Bytes data(3000, 0x00);
-    SynthFrameSpec lone;
+    SynthFrameShape lone;
     lone.SampleRateIndex = 1;
     for (size_t offset : {100u, 1200u, 2400u}) {
         const Bytes f = SynthFrame(lone);
@@ -353,14 +354,14 @@ Bytes NearlyCbr(int total, int others)
 {
     Bytes data;
     data.reserve(size_t(total) * 522);
-    SynthFrameSpec main;
-    SynthFrameSpec odd;
+    SynthFrameShape main;
+    SynthFrameShape odd;
     odd.BitrateIndex = 10;
     const int every = others > 0 ? total / others : total + 1;
     for (int i = 0; i < total; ++i) {
-        SynthFrameSpec spec = (i % every == every / 2 && others > 0) ? odd : main;
-        spec.Seed = uint32_t(i + 1);
-        Append(data, SynthFrame(spec));
+        SynthFrameShape shape = (i % every == every / 2 && others > 0) ? odd : main;
+        shape.Seed = uint32_t(i + 1);
+        Append(data, SynthFrame(shape));
     }
     return data;
 }
@@ -398,7 +399,7 @@ namespace {
 Bytes LoneHeaderNearTheEnd()
 {
     Bytes data(5000, 0x00);
-    const Bytes f = SynthFrame(SynthFrameSpec{});
+    const Bytes f = SynthFrame(SynthFrameShape{});
     std::copy(f.begin(), f.begin() + 8, data.begin() + 4950);
     return data;
 }
@@ -413,11 +414,12 @@ TEST_F(EncodedFiles, RefusedFiles)
         Bytes Data;
         const char* Error;
     } cases[] = {
-        {"four frames", SynthStream(SynthFrameSpec{}, 4),
+        {"four frames", SynthStream(SynthFrameShape{}, 4),
          "Failed to find a valid MPEG header - this is not an MP3 file!"},
         {"a lone header near the end", LoneHeaderNearTheEnd(),
          "Error analyzing this file - probably not an MPEG audio file"},
-        {"text", Bytes(20000, 'x'), "Failed to find a valid MPEG header - this is not an MP3 file!"},
+        {"text", Bytes(20000, 'x'),
+         "Failed to find a valid MPEG header - this is not an MP3 file!"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -439,7 +441,7 @@ TEST_F(EncodedFiles, RefusedFiles)
 
 TEST_F(EncodedFiles, AbruptEndingAndPreparedFrames)
 {
-    PcmSpec loud;
+    PcmShape loud;
     loud.Seconds = 3;
     WritePcmWav(Out("loud.wav"), loud);
     const fs::path source = EncodeWithLame(Out("loud.wav"), Out("abrupt.mp3"), "-b 128 -p");

@@ -1,11 +1,11 @@
-#include "core/Errors.h"
 #include "core/SourceFile.h"
-#include "support/TestSupport.h"
 
-#include <gtest/gtest.h>
+#include "core/Errors.h"
+#include "support/TestSupport.h"
 
 #include <fcntl.h>
 #include <functional>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,8 +56,9 @@ TEST(SourceFile, FailureTexts)
     EXPECT_EQ(ErrorOf([&] { OpenAndMapFile(missing, true, false, texts); }),
               "Access to file is denied (read only?) - No such file or directory");
     WriteFileBytes(dir / "empty.mp3", Bytes{});
-    EXPECT_EQ(ErrorOf([&] { OpenAndMapFile((dir / "empty.mp3").string(), false, false, texts); })
-                  .rfind("Failed to create file mapping - ", 0),
+    EXPECT_EQ(ErrorOf([&] {
+                  OpenAndMapFile((dir / "empty.mp3").string(), false, false, texts);
+              }).rfind("Failed to create file mapping - ", 0),
               0u);
     if (geteuid() != 0) { // root may write anything
         WriteFileBytes(dir / "ro.mp3", Bytes{1, 2, 3});

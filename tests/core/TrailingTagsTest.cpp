@@ -2,10 +2,9 @@
 
 #include "support/TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <string>
 
 namespace zefrin {
@@ -78,7 +77,11 @@ TEST(TrimTagText, StopsAtFirstZeroAndTrimsBlanksAndControls)
     const Case cases[] = {
         {std::string("Word", 4), "Word"},
         {std::string("  Two words \t\r\n", 15), "Two words"},
-        {std::string("\x01\x1f" "a b" "\x7f\xe9", 7), "a b\x7f\xe9"},
+        {std::string("\x01\x1f"
+                     "a b"
+                     "\x7f\xe9",
+                     7),
+         "a b\x7f\xe9"},
         {std::string("Left\0Right", 10), "Left"},
         {std::string(" \0 hidden", 9), ""},
         {std::string("     ", 5), ""},
@@ -101,7 +104,7 @@ TEST(ReadId3v1Fields, TakesEachFieldUpToItsZeroAndTheId3v11Track)
     const Id3v1Fields f = ReadId3v1Fields(r);
     EXPECT_EQ(f.Title, "Title");
     EXPECT_EQ(f.Artist, "Artist\tX");
-    EXPECT_EQ(f.Album, std::string(30, 'A'));  // a full field has no zero byte; the year is apart
+    EXPECT_EQ(f.Album, std::string(30, 'A')); // a full field has no zero byte; the year is apart
     EXPECT_EQ(f.Year, "1999");
     EXPECT_EQ(f.Comment, "Nice one");
     EXPECT_EQ(f.Track, 7);
@@ -119,9 +122,9 @@ TEST(ReadId3v1Fields, TakesEachFieldUpToItsZeroAndTheId3v11Track)
 TEST(GenreName, IndexOrderAndNoNameAbove202)
 {
     const std::pair<int, const char*> cases[] = {
-        {0, "Blues"},      {17, "Rock"},      {79, "Hard Rock"}, {80, "Folk"},
+        {0, "Blues"},        {17, "Rock"},      {79, "Hard Rock"}, {80, "Folk"},
         {125, "Dance Hall"}, {147, "Synthpop"}, {191, "Psybient"}, {202, "Soca"},
-        {203, ""},         {255, ""},         {-1, ""},
+        {203, ""},           {255, ""},         {-1, ""},
     };
     for (const auto& [index, name] : cases) {
         SCOPED_TRACE(index);
@@ -268,7 +271,7 @@ TEST(ProbeLyrics3v1, SearchesAtMost5099BytesBackAndNeverBeforeTheStart)
     struct Case
     {
         size_t lyrics;
-        uint32_t expected;  // 0 = no tag
+        uint32_t expected; // 0 = no tag
     };
     const Case cases[] = {{0, 20}, {5, 25}, {5088, 5108}, {5089, 0}, {6000, 0}};
     for (const Case& c : cases) {

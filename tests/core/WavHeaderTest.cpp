@@ -4,10 +4,9 @@
 #include "core/FrameHeader.h"
 #include "support/TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <array>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <string>
 
 namespace zefrin {
@@ -27,16 +26,15 @@ TEST(BuildMp3WavHeader, WritesTheMpegLayer3Header)
     std::array<uint8_t, Mp3WavHeaderSize> h{};
     BuildMp3WavHeader(h, true, 44100, 417000, 1000, 26122);
     const std::array<uint8_t, Mp3WavHeaderSize> expected = {
-        'R', 'I', 'F', 'F', 0x1A, 0x5D, 0x06, 0x00,  // 417000 + 50
-        'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
-        30, 0, 0, 0,                                 // format block length
-        0x55, 0, 2, 0,                               // MPEG Layer-3, stereo
-        0x44, 0xAC, 0, 0,                            // 44100 Hz
-        0x5B, 0x3E, 0, 0,                            // 15963 bytes per second
-        1, 0, 0, 0, 12, 0,                           // block align, bits, cbSize
-        1, 0, 2, 0, 0, 0,                            // MPEG, padding off
-        0xA1, 0x01, 1, 0, 0, 0,                      // block size 417, 1 frame, no delay
-        'd', 'a', 't', 'a', 0xE8, 0x5C, 0x06, 0x00,  // 417000
+        'R',  'I',  'F', 'F', 0x1A, 0x5D, 0x06, 0x00,              // 417000 + 50
+        'W',  'A',  'V', 'E', 'f',  'm',  't',  ' ',  30, 0, 0, 0, // format block length
+        0x55, 0,    2,   0,                                        // MPEG Layer-3, stereo
+        0x44, 0xAC, 0,   0,                                        // 44100 Hz
+        0x5B, 0x3E, 0,   0,                                        // 15963 bytes per second
+        1,    0,    0,   0,   12,   0,                             // block align, bits, cbSize
+        1,    0,    2,   0,   0,    0,                             // MPEG, padding off
+        0xA1, 0x01, 1,   0,   0,    0,                // block size 417, 1 frame, no delay
+        'd',  'a',  't', 'a', 0xE8, 0x5C, 0x06, 0x00, // 417000
     };
     EXPECT_EQ(h, expected);
 
@@ -71,8 +69,7 @@ TEST(BuildMp3WavHeader, RejectsCountsThatCannotDescribeAStream)
             BuildMp3WavHeader(h, true, c.sampleRate, c.dataSize, c.frameCount, c.durationMs);
             ADD_FAILURE() << "no assertion failure";
         } catch (const AssertionFailure& e) {
-            EXPECT_NE(std::string(e.what()).find("Unit_MP3_RIFF"), std::string::npos)
-                << e.what();
+            EXPECT_NE(std::string(e.what()).find("Unit_MP3_RIFF"), std::string::npos) << e.what();
         }
     }
     EXPECT_NO_THROW(BuildMp3WavHeader(h, true, 44100, 65535, 1, 26));
@@ -109,9 +106,9 @@ TEST(ProbeWavHeader, MeasuresFormatChunkFollowedDirectlyByData)
 {
     const Bytes pcm16 = Riff(16, 100);
     EXPECT_EQ(ProbeWavHeader(pcm16.data(), 100), 44u);
-    EXPECT_EQ(ProbeWavHeader(pcm16.data(), 69), 0u);  // too short to be a wrapper at all
+    EXPECT_EQ(ProbeWavHeader(pcm16.data(), 69), 0u); // too short to be a wrapper at all
 
-    const Bytes exact = Riff(42, 70);  // the data chunk header ends on the last byte
+    const Bytes exact = Riff(42, 70); // the data chunk header ends on the last byte
     EXPECT_EQ(ProbeWavHeader(exact.data(), 70), 70u);
     const Bytes beyond = Riff(43, 71);
     EXPECT_EQ(ProbeWavHeader(beyond.data(), 70), 0u);
@@ -178,10 +175,10 @@ TEST(BuildMp3WavHeader, FfprobeReadsTheWrappedLameStreamAsMp3)
     test::WriteFileBytes(dir / "out.wav", wav);
     EXPECT_EQ(ProbeWavHeader(wav.data(), uint32_t(wav.size())), Mp3WavHeaderSize);
 
-    const auto probe = test::RunCommand(
-        "ffprobe -v error -show_entries stream=codec_name,channels,sample_rate "
-        "-of default=noprint_wrappers=1 " +
-        test::ShellQuote((dir / "out.wav").string()));
+    const auto probe =
+        test::RunCommand("ffprobe -v error -show_entries stream=codec_name,channels,sample_rate "
+                         "-of default=noprint_wrappers=1 " +
+                         test::ShellQuote((dir / "out.wav").string()));
     ASSERT_EQ(probe.ExitCode, 0) << probe.Err;
     EXPECT_NE(probe.Out.find("codec_name=mp3"), std::string::npos) << probe.Out;
     EXPECT_NE(probe.Out.find("sample_rate=32000"), std::string::npos) << probe.Out;

@@ -3,12 +3,11 @@
 #include "core/Crc16.h"
 #include "core/FrameHeader.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <random>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -93,13 +92,13 @@ void Put32(Bytes& b, uint32_t v)
 
 } // namespace
 
-void WritePcmWav(const fs::path& path, const PcmSpec& spec)
+void WritePcmWav(const fs::path& path, const PcmShape& shape)
 {
-    const auto before = uint32_t(spec.SilenceBefore * spec.SampleRate);
-    const auto tone = uint32_t(spec.Seconds * spec.SampleRate);
-    const auto after = uint32_t(spec.SilenceAfter * spec.SampleRate);
+    const auto before = uint32_t(shape.SilenceBefore * shape.SampleRate);
+    const auto tone = uint32_t(shape.Seconds * shape.SampleRate);
+    const auto after = uint32_t(shape.SilenceAfter * shape.SampleRate);
     const uint32_t frames = before + tone + after;
-    const uint32_t dataSize = frames * uint32_t(spec.Channels) * 2;
+    const uint32_t dataSize = frames * uint32_t(shape.Channels) * 2;
     Bytes b;
     b.reserve(44 + dataSize);
     for (char c : std::string("RIFF"))
@@ -109,10 +108,10 @@ void WritePcmWav(const fs::path& path, const PcmSpec& spec)
         b.push_back(uint8_t(c));
     Put32(b, 16);
     Put16(b, 1);
-    Put16(b, uint32_t(spec.Channels));
-    Put32(b, spec.SampleRate);
-    Put32(b, spec.SampleRate * uint32_t(spec.Channels) * 2);
-    Put16(b, uint32_t(spec.Channels) * 2);
+    Put16(b, uint32_t(shape.Channels));
+    Put32(b, shape.SampleRate);
+    Put32(b, shape.SampleRate * uint32_t(shape.Channels) * 2);
+    Put16(b, uint32_t(shape.Channels) * 2);
     Put16(b, 16);
     for (char c : std::string("data"))
         b.push_back(uint8_t(c));
@@ -120,10 +119,11 @@ void WritePcmWav(const fs::path& path, const PcmSpec& spec)
     for (uint32_t i = 0; i < frames; ++i) {
         int16_t sample = 0;
         if (i >= before && i < before + tone) {
-            const double t = double(i - before) / spec.SampleRate;
-            sample = int16_t(std::lround(spec.Amplitude * std::sin(2 * M_PI * spec.Frequency * t)));
+            const double t = double(i - before) / shape.SampleRate;
+            sample =
+                int16_t(std::lround(shape.Amplitude * std::sin(2 * M_PI * shape.Frequency * t)));
         }
-        for (int c = 0; c < spec.Channels; ++c)
+        for (int c = 0; c < shape.Channels; ++c)
             Put16(b, uint16_t(sample));
     }
     WriteFileBytes(path, b);
@@ -145,45 +145,45 @@ fs::path EncodeWithTwolame(const fs::path& wav, const fs::path& mp2, const std::
     return r.ExitCode == 0 ? mp2 : fs::path();
 }
 
-uint32_t SynthHeaderWord(const SynthFrameSpec& spec)
+uint32_t SynthHeaderWord(const SynthFrameShape& shape)
 {
     uint32_t raw = 0xE0FF;
-    raw |= uint32_t(spec.Crc ? 0 : 1) << 8;
-    raw |= uint32_t(spec.Layer & 3) << 9;
-    raw |= uint32_t(spec.Version & 3) << 11;
-    raw |= uint32_t(spec.Padding ? 1 : 0) << 17;
-    raw |= uint32_t(spec.SampleRateIndex & 3) << 18;
-    raw |= uint32_t(spec.BitrateIndex & 15) << 20;
-    raw |= uint32_t(spec.ChannelMode & 3) << 30;
+    raw |= uint32_t(shape.Crc ? 0 : 1) << 8;
+    raw |= uint32_t(shape.Layer & 3) << 9;
+    raw |= uint32_t(shape.Version & 3) << 11;
+    raw |= uint32_t(shape.Padding ? 1 : 0) << 17;
+    raw |= uint32_t(shape.SampleRateIndex & 3) << 18;
+    raw |= uint32_t(shape.BitrateIndex & 15) << 20;
+    raw |= uint32_t(shape.ChannelMode & 3) << 30;
     return raw;
 }
 
-Bytes SynthFrame(const SynthFrameSpec& spec)
+Bytes SynthFrame(const SynthFrameShape& shape)
 {
     FrameHeader h;
-    const uint32_t raw = SynthHeaderWord(spec);
+    const uint32_t raw = SynthHeaderWord(shape);
     if (!DecodeFrameHeader(h, raw))
         throw std::runtime_error("SynthFrame: not a valid header");
-    Bytes frame(h.FrameLength, spec.Fill);
+    Bytes frame(h.FrameLength, shape.Fill);
     StoreHeaderWord(frame.data(), raw);
-    if (spec.RandomPayload) {
-        uint32_t state = spec.Seed * 2654435761u + 12345u;
+    if (shape.RandomPayload) {
+        uint32_t state = shape.Seed * 2654435761u + 12345u;
         for (uint32_t i = h.SideInfoEnd; i < frame.size(); ++i) {
             state = state * 1103515245u + 12345u;
             frame[i] = uint8_t(state >> 16);
         }
     }
     for (uint32_t i = h.HeaderSize; i < h.SideInfoEnd && i < frame.size(); ++i)
-        frame[i] = spec.SilentSideInfo ? 0 : uint8_t(0x21 + i * 7);
-    if (spec.Crc)
+        frame[i] = shape.SilentSideInfo ? 0 : uint8_t(0x21 + i * 7);
+    if (shape.Crc)
         StoreFrameCrc(frame.data(), FrameCrc(h, frame.data()));
     return frame;
 }
 
-Bytes SynthStream(const SynthFrameSpec& spec, int count)
+Bytes SynthStream(const SynthFrameShape& shape, int count)
 {
     Bytes out;
-    const Bytes frame = SynthFrame(spec);
+    const Bytes frame = SynthFrame(shape);
     for (int i = 0; i < count; ++i)
         Append(out, frame);
     return out;
@@ -198,7 +198,8 @@ long FfprobePacketCount(const fs::path& path)
 {
     const CommandResult r = RunCommand(
         "ffprobe -v error -select_streams a:0 -count_packets -show_entries stream=nb_read_packets"
-        " -of csv=p=0 " + ShellQuote(path.string()));
+        " -of csv=p=0 " +
+        ShellQuote(path.string()));
     if (r.ExitCode != 0)
         return -1;
     return std::strtol(r.Out.c_str(), nullptr, 10);

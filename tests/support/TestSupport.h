@@ -14,7 +14,7 @@ using Bytes = std::vector<uint8_t>;
 // A fresh folder under the system's temporary folder, removed with its contents at the end.
 class TempDir
 {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -22,7 +22,7 @@ public:
     const std::filesystem::path& Path() const { return m_path; }
     std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
 
-private:
+  private:
     std::filesystem::path m_path;
 };
 
@@ -42,7 +42,7 @@ std::string ShellQuote(const std::string& text);
 
 // Synthesised 16-bit PCM, written as a WAV file: a sine of `frequency` Hz at `amplitude`
 // (0..32767), with `silenceBefore`/`silenceAfter` seconds of digital silence around it.
-struct PcmSpec
+struct PcmShape
 {
     uint32_t SampleRate = 44100;
     int Channels = 2;
@@ -52,7 +52,7 @@ struct PcmSpec
     double SilenceBefore = 0.0;
     double SilenceAfter = 0.0;
 };
-void WritePcmWav(const std::filesystem::path& path, const PcmSpec& spec);
+void WritePcmWav(const std::filesystem::path& path, const PcmShape& shape);
 
 // Encodes a WAV file with lame or twolame; `options` are the encoder's own options.
 // Fails the current test (and returns an empty path) when the encoder fails.
@@ -63,26 +63,26 @@ std::filesystem::path EncodeWithTwolame(const std::filesystem::path& wav,
                                         const std::string& options);
 
 // Frames built by hand: a valid header word (file order) with the given fields and a payload.
-struct SynthFrameSpec
+struct SynthFrameShape
 {
-    uint8_t Version = 3;      // raw version bits
-    uint8_t Layer = 1;        // raw layer bits
-    int BitrateIndex = 9;     // 128 kbit/s for MPEG-1 Layer III
-    int SampleRateIndex = 0;  // 44100 Hz for MPEG-1
-    uint8_t ChannelMode = 1;  // joint stereo
-    bool Crc = false;         // protection bit clear, a correct CRC stored
+    uint8_t Version = 3;     // raw version bits
+    uint8_t Layer = 1;       // raw layer bits
+    int BitrateIndex = 9;    // 128 kbit/s for MPEG-1 Layer III
+    int SampleRateIndex = 0; // 44100 Hz for MPEG-1
+    uint8_t ChannelMode = 1; // joint stereo
+    bool Crc = false;        // protection bit clear, a correct CRC stored
     bool Padding = false;
-    bool RandomPayload = true; // pseudo-random main data (never judged silent)
-    uint8_t Fill = 0x55;      // payload byte after the side information when not random
-    uint32_t Seed = 1;        // seed of the pseudo-random payload
+    bool RandomPayload = true;   // pseudo-random main data (never judged silent)
+    uint8_t Fill = 0x55;         // payload byte after the side information when not random
+    uint32_t Seed = 1;           // seed of the pseudo-random payload
     bool SilentSideInfo = false; // all side information zero (no Huffman data)
 };
-uint32_t SynthHeaderWord(const SynthFrameSpec& spec);
+uint32_t SynthHeaderWord(const SynthFrameShape& shape);
 // One frame; with Crc its CRC is computed and stored. Side information is filled with a
 // non-zero pattern unless SilentSideInfo.
-Bytes SynthFrame(const SynthFrameSpec& spec);
-// `count` frames of the same spec, one after another.
-Bytes SynthStream(const SynthFrameSpec& spec, int count);
+Bytes SynthFrame(const SynthFrameShape& shape);
+// `count` frames of the same shape, one after another.
+Bytes SynthStream(const SynthFrameShape& shape, int count);
 
 void Append(Bytes& to, const Bytes& from);
 
