@@ -355,6 +355,9 @@ void Scanner::Run(int bitrateIndex)
         if (count <= lastEntry)
             RecordFrame(candidate, header);
         p = candidate + header.FrameLength;
+        // The next frames most likely follow at the same distance; fetching them early
+        // hides the memory latency that otherwise dominates the scan of a cached file.
+        __builtin_prefetch(p + 8 * header.FrameLength);
         ++m_info.FrameCount;
         if (m_model.StopRequested)
             throw Error("Stopped at user request");
