@@ -1,5 +1,7 @@
 #include "Crc16.h"
 
+#include "BitReader.h"
+
 #include <algorithm>
 #include <array>
 
@@ -23,28 +25,14 @@ constexpr std::array<uint16_t, 256> BuildCrc16Table()
     return table;
 }
 
-constexpr std::array<uint16_t, 256> Table = BuildCrc16Table();
-
 } // namespace
 
-const uint16_t Crc16Table[256] = {
-#define ZEFRIN_ROW(i)                                                                              \
-    Table[i], Table[i + 1], Table[i + 2], Table[i + 3], Table[i + 4], Table[i + 5], Table[i + 6],  \
-        Table[i + 7]
-    ZEFRIN_ROW(0),   ZEFRIN_ROW(8),   ZEFRIN_ROW(16),  ZEFRIN_ROW(24),  ZEFRIN_ROW(32),
-    ZEFRIN_ROW(40),  ZEFRIN_ROW(48),  ZEFRIN_ROW(56),  ZEFRIN_ROW(64),  ZEFRIN_ROW(72),
-    ZEFRIN_ROW(80),  ZEFRIN_ROW(88),  ZEFRIN_ROW(96),  ZEFRIN_ROW(104), ZEFRIN_ROW(112),
-    ZEFRIN_ROW(120), ZEFRIN_ROW(128), ZEFRIN_ROW(136), ZEFRIN_ROW(144), ZEFRIN_ROW(152),
-    ZEFRIN_ROW(160), ZEFRIN_ROW(168), ZEFRIN_ROW(176), ZEFRIN_ROW(184), ZEFRIN_ROW(192),
-    ZEFRIN_ROW(200), ZEFRIN_ROW(208), ZEFRIN_ROW(216), ZEFRIN_ROW(224), ZEFRIN_ROW(232),
-    ZEFRIN_ROW(240), ZEFRIN_ROW(248),
-#undef ZEFRIN_ROW
-};
+constexpr std::array<uint16_t, 256> Crc16Table = BuildCrc16Table();
 
 void Crc16Update(const uint8_t* bytes, uint32_t count, uint16_t& crc)
 {
     for (uint32_t i = 0; i < count; ++i)
-        crc = uint16_t((crc << 8) ^ Table[((crc >> 8) ^ bytes[i]) & 0xFF]);
+        crc = uint16_t((crc << 8) ^ Crc16Table[((crc >> 8) ^ bytes[i]) & 0xFF]);
 }
 
 namespace {
@@ -62,14 +50,6 @@ void Crc16UpdateBits(const uint8_t* bytes, uint32_t bits, uint16_t& crc)
         if (top != bit)
             crc ^= 0x8005;
     }
-}
-
-uint32_t ReadBitsAt(const uint8_t* p, uint32_t bit, uint32_t n)
-{
-    uint32_t value = 0;
-    for (uint32_t i = 0; i < n; ++i, ++bit)
-        value = (value << 1) | ((p[bit / 8] >> (7 - bit % 8)) & 1);
-    return value;
 }
 
 // Bits of a Layer I or II frame that its CRC protects, counted from offset 6: the bit
@@ -119,7 +99,7 @@ uint32_t ProtectedBitsLayerIorII(const FrameHeader& header, const uint8_t* frame
         for (uint32_t ch = 0; ch < reads; ++ch) {
             if (bit + n > limit)
                 return limit;
-            if (ReadBitsAt(p, bit, n) != 0)
+            if (ReadBits(p, limit / 8, bit, n) != 0)
                 allocated += sb < bound ? 1 : channels;
             bit += n;
         }

@@ -4,11 +4,12 @@
 
 #include "FrameHeader.h"
 
+#include <array>
 #include <cstdint>
 
 namespace zefrin {
 
-extern const uint16_t Crc16Table[256];
+extern const std::array<uint16_t, 256> Crc16Table;
 
 // Updates the register over count bytes; a count of 0 leaves it unchanged.
 void Crc16Update(const uint8_t* bytes, uint32_t count, uint16_t& crc);

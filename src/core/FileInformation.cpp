@@ -128,7 +128,6 @@ FileInformation ShowFileInformation(StreamModel& model, const MessageTexts& text
         shown.EditBitrate += " " + std::to_string(reference.Bitrate) + "Kbps";
 
     shown.EditEnding = info.EndingAbrupt ? "abrupt" : "natural";
-    shown.EditEndingRed = info.EndingAbrupt;
     return shown;
 }
 

@@ -24,8 +24,7 @@ struct FileInformation
     std::string EditLength;
     std::string EditID3;
     std::string EditCRC;
-    std::string EditEnding; // "abrupt" or "natural"
-    bool EditEndingRed = false;
+    std::string EditEnding; // "abrupt" (shown in red) or "natural"
     // Advanced info: Frames page
     std::string LabelFirstFrameMissing;
     std::string LabelFirstFrameInvalid;

@@ -1,5 +1,6 @@
 #include "FrameScanner.h"
 
+#include "BitReader.h"
 #include "Crc16.h"
 #include "Errors.h"
 #include "Progress.h"
@@ -12,18 +13,6 @@ namespace zefrin {
 namespace {
 
 constexpr uint32_t OneMiB = 1048576;
-
-// Reads n (<= 16) bits starting at bit `bit`, counted from the most significant bit of p[0].
-// Bytes at or past `available` read as zero: a frame of another version than the reference
-// (patched streams) has a shorter side information than the reference's layout expects.
-uint32_t ReadBits(const uint8_t* p, uint32_t available, uint32_t bit, uint32_t n)
-{
-    const uint32_t first = bit / 8;
-    uint32_t window = 0;
-    for (uint32_t i = 0; i < 3; ++i)
-        window = (window << 8) | (first + i < available ? p[first + i] : 0u);
-    return (window >> (24 - bit % 8 - n)) & ((1u << n) - 1);
-}
 
 // Where the part2_3_length fields of a Layer III side information start (12 bits each).
 struct Part23Fields
@@ -270,7 +259,6 @@ void Scanner::RecordFrame(const uint8_t* frame, const FrameHeader& header)
     record.Length = header.FrameLength;
     record.HeaderSize = uint16_t(header.HeaderSize);
     record.Crc = 0;
-    record.Silent = false;
     record.ReservoirDepth = 0;
     record.Level = 0;
     ++m_info.BitrateUse[(header.Raw >> 20) & 15];
@@ -385,19 +373,15 @@ void Scanner::Run(int bitrateIndex)
         m_info.Mp3Pro = unused >= (reference.ChannelMode == ChannelModeMono ? 5 : 10);
     }
 
-    const uint8_t* tail = p;
     if (m_info.MissingHeaderCount > 0 && m_lastMissing == frameCount) {
         // Trailing garbage: the last gap was never followed by a frame.
         --m_info.MissingHeaderCount;
         m_info.LastFrameIncomplete = true;
-        tail = expectedAt;
-    } else if (m_info.LastFrameIncomplete) {
-        tail = expectedAt;
     }
     if (m_info.LastFrameIncomplete) {
         FrameRecord& partial = m_frames[uint32_t(frameCount)];
-        partial.Offset = uint32_t(tail - m_data);
-        partial.Length = uint32_t(m_end - tail);
+        partial.Offset = uint32_t(expectedAt - m_data);
+        partial.Length = uint32_t(m_end - expectedAt);
         m_frames[uint32_t(frameCount) + 1].Offset = m_size;
     }
 }

@@ -151,15 +151,14 @@ OpenResult OpenFile(StreamModel& model, const EngineContext& context, const std:
     model.Info.FileTimeNanoseconds = file.FileTimeNanoseconds;
     model.AnalysisBusy = true;
     model.StopRequested = false;
+    // The mapping goes with `file` on every way out.
     try {
         AnalyseFile(model, context, fileName, file.View, file.Size, levels, result.Warnings);
         result.Display = ShowFileInformation(model, context.Texts);
     } catch (...) {
-        file.Unmap();
         model.AnalysisBusy = false;
         throw;
     }
-    file.Unmap();
     model.AnalysisBusy = false;
     return result;
 }
