@@ -39,11 +39,11 @@ CommandResult RunBinary(const std::string& arguments)
     return test::RunCommand(ShellQuote(ZEFRIN_CLI_PATH) + " " + arguments);
 }
 
-// The raw text of a top-level member of the JSON the info command writes ("3", "\"CBR\"",
-// "true"); its two-space indentation tells top-level members from nested ones.
-std::string TopLevel(const std::string& json, const std::string& key)
+// The raw text of a member of the JSON the info command writes ("3", "\"CBR\"", "true"),
+// found by its indentation: two spaces for top-level members, four inside "Display".
+std::string MemberText(const std::string& json, const std::string& key, size_t indent)
 {
-    const std::string marker = "\n  \"" + key + "\": ";
+    const std::string marker = "\n" + std::string(indent, ' ') + "\"" + key + "\": ";
     const size_t at = json.find(marker);
     if (at == std::string::npos)
         return "<missing " + key + ">";
@@ -54,18 +54,14 @@ std::string TopLevel(const std::string& json, const std::string& key)
     return json.substr(start, end - start);
 }
 
-// The texts of one member of "Display" (four-space indentation).
+std::string TopLevel(const std::string& json, const std::string& key)
+{
+    return MemberText(json, key, 2);
+}
+
 std::string DisplayText(const std::string& json, const std::string& key)
 {
-    const std::string marker = "\n    \"" + key + "\": ";
-    const size_t at = json.find(marker);
-    if (at == std::string::npos)
-        return "<missing " + key + ">";
-    const size_t start = at + marker.size();
-    size_t end = json.find('\n', start);
-    if (json[end - 1] == ',')
-        --end;
-    return json.substr(start, end - start);
+    return MemberText(json, key, 4);
 }
 
 std::vector<std::string> Lines(const std::string& text)

@@ -3,7 +3,6 @@
 #include "core/Errors.h"
 #include "support/TestSupport.h"
 
-#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -12,17 +11,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::TempDir;
-
-std::string ReadText(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteText(const fs::path& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 TEST(IniFile, ReadsByTheProfileRules)
 {
@@ -151,12 +139,12 @@ TEST(IniFile, SaveReplacesTheFileWholeAndLoadReadsItBack)
     const fs::path path = dir / "Zefrin.ini";
     EXPECT_EQ(IniFile::Load(path).Text(), ""); // a missing file is an empty one
 
-    WriteText(path, "[Other]\nKey=1\n");
+    test::WriteFileText(path, "[Other]\nKey=1\n");
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
     IniFile file = IniFile::Load(path);
     file.Write("Zefrin", "Value", "x");
     file.Save(path);
-    EXPECT_EQ(ReadText(path), "[Other]\nKey=1\n\n[Zefrin]\nValue=x\n");
+    EXPECT_EQ(test::ReadFileText(path), "[Other]\nKey=1\n\n[Zefrin]\nValue=x\n");
     EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1)
@@ -191,14 +179,14 @@ TEST(IniFile, FailuresCarryThePathAndTheSystemsText)
 TEST(IniSettingsStore, IntegersInDecimalOrHexadecimal)
 {
     TempDir dir;
-    WriteText(dir / "Zefrin.ini", "[Zefrin]\n"
-                                  "Decimal=-12\n"
-                                  "Hex=0x1F\n"
-                                  "HexUpper=0XFFFFFFFF\n"
-                                  "Quoted=\"7\"\n"
-                                  "Word=seven\n"
-                                  "Trailing=7 apples\n"
-                                  "Empty=\n");
+    test::WriteFileText(dir / "Zefrin.ini", "[Zefrin]\n"
+                                            "Decimal=-12\n"
+                                            "Hex=0x1F\n"
+                                            "HexUpper=0XFFFFFFFF\n"
+                                            "Quoted=\"7\"\n"
+                                            "Word=seven\n"
+                                            "Trailing=7 apples\n"
+                                            "Empty=\n");
     IniSettingsStore store(dir / "Zefrin.ini");
     const std::pair<const char*, int32_t> cases[] = {
         {"Decimal", -12}, {"hex", 31},      {"HexUpper", -1}, {"Quoted", 7},
@@ -229,7 +217,7 @@ TEST(IniSettingsStore, TextsReadBackAsWritten)
         EXPECT_EQ(store.ReadString("Zefrin", "Text" + std::to_string(i), "default"), texts[i]) << i;
     EXPECT_EQ(store.ReadInteger("Zefrin", "Number", 0), -1);
     EXPECT_EQ(store.ReadString("Zefrin", "Missing", "default"), "default");
-    EXPECT_NE(ReadText(dir / "Zefrin.ini").find("Text0=plain\n"), std::string::npos);
+    EXPECT_NE(test::ReadFileText(dir / "Zefrin.ini").find("Text0=plain\n"), std::string::npos);
 }
 
 TEST(IniSettingsStore, DestroyingTheStoreWritesWhatIsPending)
@@ -239,7 +227,7 @@ TEST(IniSettingsStore, DestroyingTheStoreWritesWhatIsPending)
         IniSettingsStore store(dir / "Zefrin.ini");
         store.WriteInteger("Zefrin", "FormOptionsTop", 120);
     }
-    EXPECT_EQ(ReadText(dir / "Zefrin.ini"), "[Zefrin]\nFormOptionsTop=120\n");
+    EXPECT_EQ(test::ReadFileText(dir / "Zefrin.ini"), "[Zefrin]\nFormOptionsTop=120\n");
 }
 
 } // namespace

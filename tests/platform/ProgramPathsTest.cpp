@@ -16,12 +16,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::TempDir;
 
-std::string ReadText(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Sets an environment variable for one scope.
 class ScopedEnvironment
 {
@@ -91,7 +85,7 @@ TEST(SettingsExport, ExportThenImportGivesTheSameRecord)
     exported.EditID3Comment = "a=b; c";
     ExportSettings(exported, path);
 
-    const std::string text = ReadText(path);
+    const std::string text = test::ReadFileText(path);
     EXPECT_NE(text.find("[FormMain]\nCaption=kept\n"), std::string::npos);
     EXPECT_NE(text.find("SomethingElse=kept too\n"), std::string::npos);
     EXPECT_NE(text.find("CheckBoxCleanup=0\n"), std::string::npos);

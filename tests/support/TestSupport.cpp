@@ -49,6 +49,17 @@ void WriteFileBytes(const fs::path& path, const Bytes& bytes)
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
+std::string ReadFileText(const fs::path& path)
+{
+    const Bytes bytes = ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+void WriteFileText(const fs::path& path, const std::string& text)
+{
+    WriteFileBytes(path, Bytes(text.begin(), text.end()));
+}
+
 std::string ShellQuote(const std::string& text)
 {
     std::string quoted = "'";
