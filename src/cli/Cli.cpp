@@ -1,8 +1,10 @@
 #include "Cli.h"
 
+#include "AnalyseCommand.h"
 #include "CliEventPump.h"
 #include "CliOptions.h"
 #include "InfoCommand.h"
+#include "SaveCommand.h"
 #include "core/Errors.h"
 
 #include <algorithm>
@@ -30,6 +32,8 @@ const std::vector<Command>& Commands()
 {
     static const std::vector<Command> commands = {
         {InfoCommandSpec(), RunInfoCommand},
+        {SaveCommandSpec(), RunSaveCommand},
+        {AnalyseCommandSpec(), RunAnalyseCommand},
     };
     return commands;
 }

@@ -21,7 +21,7 @@ void RaiseWithSystemError(const std::string& message, int errorNumber)
     std::string systemText = std::strerror(errorNumber);
     if (systemText.size() > 255)
         systemText.resize(255);
-    throw Error(message + " - " + systemText);
+    throw SystemError(message + " - " + systemText);
 }
 
 std::string WithClosingPeriod(const std::string& text)

@@ -24,7 +24,14 @@ class AssertionFailure : public Error
     AssertionFailure(const char* unit, int line);
 };
 
-// Raises an Error whose text is message + " - " + the system's text for errno.
+// An input/output failure: the text ends in the system's own text after " - ".
+class SystemError : public Error
+{
+  public:
+    using Error::Error;
+};
+
+// Raises a SystemError whose text is message + " - " + the system's text for errno.
 [[noreturn]] void RaiseWithSystemError(const std::string& message);
 // The same for an explicit error number.
 [[noreturn]] void RaiseWithSystemError(const std::string& message, int errorNumber);

@@ -31,4 +31,16 @@ void ApplyGainChange(const FrameHeader& reference, uint8_t* sideInfo, int delta)
     }
 }
 
+uint32_t GainFieldBytes(const FrameHeader& reference)
+{
+    const unsigned version = reference.Version & 3;
+    const unsigned mode = reference.ChannelMode & 3;
+    const unsigned count = GainFieldCount[version][mode];
+    if (count == 0)
+        return 0;
+    const unsigned lastBit =
+        GainFieldFirstBit[version][mode] + (count - 1) * GainFieldStride[version][mode];
+    return lastBit / 8 + 2; // each field is read as a 16-bit word
+}
+
 } // namespace zefrin

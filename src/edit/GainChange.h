@@ -19,4 +19,8 @@ extern const uint8_t GainFieldStride[4][4];
 // limited to 0..255. No other bit changes: the caller recomputes a CRC.
 void ApplyGainChange(const FrameHeader& reference, uint8_t* sideInfo, int delta);
 
+// Bytes of side information that ApplyGainChange reads and writes for the reference layout:
+// a frame shorter than its header plus these is left alone.
+uint32_t GainFieldBytes(const FrameHeader& reference);
+
 } // namespace zefrin
