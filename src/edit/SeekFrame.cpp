@@ -45,19 +45,20 @@ bool KeepsSourceFrame(const StreamInfo& info, const SettingsRecord& settings)
 }
 
 // Entry k is the position of the first output frame at k percent of the output, scaled to
-// 0..255 over the bytes of the audio. Positions add up the copied frames' lengths only, so once
-// the output runs past them (silence inserted, or fewer than 100 frames in all) the position
-// stays at the end of the copied audio instead of reaching into records of frames that are
-// not written.
+// 0..255 over the bytes of the audio. The positions count every frame written before it:
+// silent frames inserted in front, the copied frames, silent frames appended. Copied frames
+// are taken from the records of the copied range only, never from records beyond it.
 void FillSeekTable(uint8_t* table, const StreamModel& model, const EditState& state,
                    uint32_t frameLength, int32_t firstFrame, int64_t audioBytes)
 {
     const int64_t outputFrames = std::max<int32_t>(state.OutputFrameCount, 0);
-    const int64_t silence =
-        int64_t(std::max(state.AddSilenceBeginFrames, 0)) + std::max(state.AddSilenceEndFrames, 0);
+    const int64_t silenceBegin = std::max(state.AddSilenceBeginFrames, 0);
+    const int64_t silenceEnd = std::max(state.AddSilenceEndFrames, 0);
     const int64_t available =
         firstFrame >= 0 ? std::max<int64_t>(model.Info.FrameCount - firstFrame, 0) : 0;
-    const int64_t copied = std::clamp<int64_t>(outputFrames - silence, 0, available);
+    const int64_t copied =
+        std::clamp<int64_t>(outputFrames - silenceBegin - silenceEnd, 0, available);
+    const int64_t silentLength = model.Info.SilentFrameHeader.FrameLength;
 
     int64_t position = frameLength;
     int64_t frame = 0;
@@ -67,8 +68,11 @@ void FillSeekTable(uint8_t* table, const StreamModel& model, const EditState& st
             std::min((k * outputFrames + SeekTableEntries - 1) / SeekTableEntries,
                      std::max<int64_t>(outputFrames - 1, 0));
         for (; frame < wanted; ++frame) {
-            if (frame < copied)
-                position += model.Frames[uint32_t(firstFrame + frame)].Length;
+            const int64_t copiedIndex = frame - silenceBegin;
+            if (copiedIndex >= 0 && copiedIndex < copied)
+                position += model.Frames[uint32_t(firstFrame + copiedIndex)].Length;
+            else
+                position += silentLength;
         }
         const int64_t scaled = audioBytes > 0 ? position * 256 / audioBytes : 0;
         table[k] = uint8_t(std::min<int64_t>(scaled, 255));

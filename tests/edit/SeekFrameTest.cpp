@@ -121,6 +121,7 @@ std::unique_ptr<StreamModel> ModelOf(int32_t frames, bool vbr, uint8_t version =
     info.ConstantBits = vbr ? VbrBits : CbrBits;
     // A fresh seek frame at the lowest bitrate that holds side information and 120 bytes.
     info.SeekFrameHeader = Decoded(SynthHeaderWord(Shape(3, version)) | ProtectionBit);
+    info.SilentFrameHeader = Decoded(SynthHeaderWord(Shape(1, version)));
     for (int32_t i = 0; i < frames; ++i)
         model->Frames[uint32_t(i)].Length = frameLength;
     for (uint32_t i = uint32_t(frames); i < model->Frames.Capacity(); ++i)
@@ -244,21 +245,23 @@ TEST(BuildSeekFrame, EntryKIsTheFirstFrameAtKPercent)
             << "entry " << e.Entry;
 }
 
-TEST(BuildSeekFrame, ShortOutputsFillTheWholeTableFromCopiedFramesOnly)
+TEST(BuildSeekFrame, ShortOutputsAndSilenceFillTheWholeTableFromWrittenFramesOnly)
 {
     SettingsRecord settings = DefaultSettings();
     settings.CheckBoxCreateVBRseekInfo = -1;
-    // LastFrames: the copied frames before the position of the last entries.
+    // The last entry is the position of output frame LastEntryFrame: the copied frames
+    // (500 bytes) and silent frames (104 bytes) written before it.
     const struct
     {
         const char* Name;
-        int32_t SourceFrames, FirstFrame, Copied, SilenceBegin, SilenceEnd, LastFrames;
+        int32_t SourceFrames, FirstFrame, Copied, SilenceBegin, SilenceEnd;
+        int64_t CopiedBefore, SilentBefore;
     } cases[] = {
-        {"10 frames", 300, 0, 10, 0, 0, 9},
-        {"1 frame", 300, 299, 1, 0, 0, 0},
-        {"no frame", 300, 300, 0, 0, 0, 0},
-        {"50 frames after 100 silent ones", 300, 250, 50, 100, 0, 50},
-        {"20 frames between silence", 300, 5, 20, 40, 40, 20},
+        {"10 frames", 300, 0, 10, 0, 0, 9, 0},
+        {"1 frame", 300, 299, 1, 0, 0, 0, 0},
+        {"no frame", 300, 300, 0, 0, 0, 0, 0},
+        {"50 frames after 100 silent ones", 300, 250, 50, 100, 0, 49, 100},
+        {"20 frames between silence", 300, 5, 20, 40, 40, 20, 79},
     };
     for (const auto& c : cases) {
         auto model = ModelOf(c.SourceFrames, true);
@@ -273,8 +276,8 @@ TEST(BuildSeekFrame, ShortOutputsFillTheWholeTableFromCopiedFramesOnly)
         ExpectUsableTable(tag.Table);
         const int64_t first = frame.NewSeekFrameHeader.FrameLength;
         EXPECT_EQ(tag.Table[0], Scaled(first, state.PredictedSize));
-        // The last entries point into the copied audio, never past it.
-        EXPECT_EQ(tag.Table[99], Scaled(first + 500 * c.LastFrames, state.PredictedSize));
+        EXPECT_EQ(tag.Table[99],
+                  Scaled(first + 500 * c.CopiedBefore + 104 * c.SilentBefore, state.PredictedSize));
     }
 }
 
