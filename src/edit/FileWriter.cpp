@@ -103,6 +103,7 @@ class Writer
     void CheckParameters() const;
     void CheckSourceRange(uint64_t offset, uint64_t count) const;
     uint32_t CopiedSize(int32_t i) const;
+    int64_t BytesAfterLead() const;
     void WriteLead(OutputSink& sink);
     void WriteFrames(OutputSink& sink);
     void WriteTrail(OutputSink& sink);
@@ -163,6 +164,22 @@ uint32_t Writer::CopiedSize(int32_t i) const
     return next - r.Offset;
 }
 
+// The bytes the output holds behind a WAV header: seek frame, silence, frames, trailing tags.
+int64_t Writer::BytesAfterLead() const
+{
+    int64_t bytes = m_writeSeekFrame ? m_seekFrame.NewSeekFrameHeader.FrameLength : 0;
+    bytes += int64_t(m_p.SilenceBeginFrames + m_p.SilenceEndFrames) *
+             m_info.SilentFrameHeader.FrameLength;
+    for (int32_t i = 0; i < m_p.CopyCount; ++i)
+        bytes += CopiedSize(i);
+    bytes += m_info.LyricsSize;
+    if (m_p.KeepApe)
+        bytes += m_info.ApeSize;
+    if (m_p.WriteId3v1 && m_outId3v1Size > 0)
+        bytes += std::min<int32_t>(m_outId3v1Size, 128);
+    return bytes;
+}
+
 void Writer::WriteLead(OutputSink& sink)
 {
     const FrameHeader& reference = m_info.Reference;
@@ -171,10 +188,13 @@ void Writer::WriteLead(OutputSink& sink)
             const uint32_t frames = uint32_t(m_p.CopyCount) + uint32_t(m_p.SilenceBeginFrames) +
                                     uint32_t(m_p.SilenceEndFrames);
             std::array<uint8_t, Mp3WavHeaderSize> header{};
-            const int64_t dataSize = m_state.PredictedSize - Mp3WavHeaderSize;
+            // The data size is that of what follows here, counted from this call's own items:
+            // a cue track leaves out tags that the figures of a Save count.
+            const int64_t dataSize = BytesAfterLead();
+            // An empty output (a cue track starting at the end) still gets a readable header.
             BuildMp3WavHeader(header, reference.ChannelMode != ChannelModeMono,
-                              reference.SampleRate, uint32_t(dataSize < 0 ? 0 : dataSize), frames,
-                              FramesToMilliseconds(reference, frames));
+                              reference.SampleRate, uint32_t(dataSize), std::max(frames, 1u),
+                              std::max(FramesToMilliseconds(reference, frames), 1u));
             std::copy(header.begin(), header.end(), sink.Reserve(header.size()));
         } else if (m_outId3v2Size > 0) {
             const TID3v2& tag = m_model.Id3v2;
