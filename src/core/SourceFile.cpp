@@ -2,6 +2,7 @@
 
 #include "Errors.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -48,7 +49,7 @@ void SourceFile::Unmap()
 }
 
 SourceFile OpenAndMapFile(const std::string& name, bool writable, bool wantTime,
-                          const MessageTexts& texts)
+                          const MessageTexts& texts, bool populate)
 {
     const int fd = open(name.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
     if (fd < 0) {
@@ -78,7 +79,7 @@ SourceFile OpenAndMapFile(const std::string& name, bool writable, bool wantTime,
     // Every page is read by the scan: populating the mapping at once costs far less than
     // taking the page faults one by one.
     void* view = mmap(nullptr, size, writable ? PROT_READ | PROT_WRITE : PROT_READ,
-                      MAP_SHARED | MAP_POPULATE, fd, 0);
+                      MAP_SHARED | (populate ? MAP_POPULATE : 0), fd, 0);
     const int error = errno;
     close(fd);
     if (view == MAP_FAILED)
@@ -86,6 +87,20 @@ SourceFile OpenAndMapFile(const std::string& name, bool writable, bool wantTime,
     file.View = static_cast<uint8_t*>(view);
     file.Size = size;
     return file;
+}
+
+void PopulateRange(const SourceFile& file, uint64_t offset, uint64_t count)
+{
+    if (file.View == nullptr || offset >= file.Size)
+        return;
+    count = std::min<uint64_t>(count, file.Size - offset);
+    const uint64_t page = uint64_t(sysconf(_SC_PAGESIZE));
+    const uint64_t start = offset / page * page;
+#ifdef MADV_POPULATE_READ
+    if (madvise(file.View + start, size_t(offset + count - start), MADV_POPULATE_READ) == 0)
+        return;
+#endif
+    madvise(file.View + start, size_t(offset + count - start), MADV_WILLNEED);
 }
 
 void SeekFile(int handle, int64_t offset)

@@ -33,8 +33,13 @@ class SourceFile
 // Maps the existing file `name`. A failed open raises MessageStrings text 8 (writable) or
 // text 9 + ' "name"' (read-only) + " - " + the system's text; an empty file or a failed
 // mapping raises "Failed to create file mapping" / "Failed to map view of file" likewise.
+// With populate, every page is mapped at once (the scan reads them all); without, pages
+// come as they are touched, or as PopulateRange asks.
 SourceFile OpenAndMapFile(const std::string& name, bool writable, bool wantTime,
-                          const MessageTexts& texts);
+                          const MessageTexts& texts, bool populate = true);
+
+// Maps the pages of one range of a mapped file ahead of use (a hint: failures are ignored).
+void PopulateRange(const SourceFile& file, uint64_t offset, uint64_t count);
 
 // Sequential access to an open descriptor (POSIX file descriptor).
 void SeekFile(int handle, int64_t offset);

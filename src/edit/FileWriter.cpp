@@ -404,11 +404,19 @@ WriteResult Writer::Run()
     std::string tempName;
     int handle = -1;
     try {
-        m_source = OpenAndMapFile(m_p.SourceName, false, false, m_context.Texts);
+        // Only the copied range is read: a cue track of a long file must not cost the
+        // mapping of the whole file.
+        m_source = OpenAndMapFile(m_p.SourceName, false, false, m_context.Texts, false);
         if (m_source.View == nullptr)
             throw Error("Can't open source file");
         if (int64_t(m_source.Size) != m_info.FileSize)
             throw Error("Can't open source file - it has changed since it was opened");
+        if (m_p.CopyCount > 0) {
+            const FrameRecord& first = m_model.Frames[uint32_t(m_p.FirstFrame)];
+            const FrameRecord& last = m_model.Frames[uint32_t(m_p.FirstFrame + m_p.CopyCount - 1)];
+            PopulateRange(m_source, first.Offset,
+                          uint64_t(last.Offset) + CopiedSize(m_p.CopyCount - 1) - first.Offset);
+        }
 
         if (m_toMemory) {
             OutputSink sink(m_p.MemoryOut, m_p.MemoryOutCapacity);
