@@ -35,17 +35,25 @@ void PrepareSeekFrameHeader(StreamInfo& info)
 void PrepareSilentFrame(StreamInfo& info)
 {
     uint32_t raw = info.Reference.Raw & ~PaddingBit;
-    if (IsVariableBitrate(info))
-        raw = (raw & ~BitrateMask) | (1u << 20);
     FrameHeader& header = info.SilentFrameHeader;
+    if (IsVariableBitrate(info)) {
+        // The lowest bitrate whose frame still holds a side information: the scanner (and
+        // any player) takes a shorter one for no frame at all.
+        for (uint32_t index = 1; index <= 14; ++index) {
+            raw = (raw & ~BitrateMask) | (index << 20);
+            if (DecodeFrameHeader(header, raw) && header.FrameLength > header.SideInfoEnd)
+                break;
+        }
+    }
     ZEFRIN_ASSERT("UnitMain", DecodeFrameHeader(header, raw));
     ZEFRIN_ASSERT("UnitMain", header.FrameLength <= ExtraInfoFrameSize);
     uint8_t* frame = info.SilentFrame.data();
     info.SilentFrame.fill(0);
     StoreHeaderWord(frame, raw);
-    // No Huffman data at all: zero side information, main data bytes of 0xFF. (The lowest
-    // Layer I bitrate gives frames shorter than a side information: all zero then.)
-    if (header.FrameLength > header.SideInfoEnd)
+    // Layer III: no Huffman data at all, zero side information and main data bytes of 0xFF.
+    // Layers I and II: every bit allocation 0 is silence, so the frame stays zero; 0xFF
+    // there would be allocations a decoder refuses.
+    if (header.Layer == LayerIII && header.FrameLength > header.SideInfoEnd)
         std::fill(frame + header.SideInfoEnd, frame + header.FrameLength, uint8_t(0xFF));
     if (header.HasCrc)
         StoreFrameCrc(frame, FrameCrc(header, frame));

@@ -57,10 +57,11 @@ TEST(FuzzFindings, OpenOrAreRefusedWithAMessage)
     EXPECT_GT(seen, 0);
 }
 
-TEST(FuzzFindings, SilentFrameOfTheLowestLayerIBitrateIsWholeZero)
+TEST(FuzzFindings, SilentFrameOfLayerIIsAWholeFrameOfZeroAllocations)
 {
     // Layer I at 32 kbit/s has 32-byte frames, shorter than the side-information size that
-    // the silent-frame layout assumes: the frame must stay all zero after its header.
+    // the scanner requires of a frame: the silent frame takes the next bitrate that holds
+    // it, and stays all zero after its header (every bit allocation 0).
     SynthFrameShape layer1;
     layer1.Layer = 3;
     layer1.BitrateIndex = 4;
@@ -83,7 +84,8 @@ TEST(FuzzFindings, SilentFrameOfTheLowestLayerIBitrateIsWholeZero)
     AnalyseFile(model, context, "layer1.mp2", data.data(), uint32_t(data.size()), levels, warnings);
     ASSERT_EQ(model.Info.FrameCount, 300);
     const FrameHeader& silent = model.Info.SilentFrameHeader;
-    EXPECT_EQ(silent.FrameLength, 32u);
+    EXPECT_GT(silent.FrameLength, silent.SideInfoEnd);
+    EXPECT_EQ(silent.Bitrate, 64);
     for (uint32_t i = 4; i < silent.FrameLength; ++i)
         EXPECT_EQ(model.Info.SilentFrame[i], 0) << i;
 }
