@@ -3,7 +3,7 @@
 // recovery, scans, CBR/VBR refinement, seek and silent frames) followed by the information
 // texts. A zefrin::Error is an expected outcome of bad data; a crash, a sanitizer report or
 // any other exception is a finding.
-#include "core/EndLevels.h"
+#include "QuietEndLevels.h"
 #include "core/Errors.h"
 #include "core/EventPump.h"
 #include "core/FileInformation.h"
@@ -25,19 +25,6 @@
 namespace {
 
 using namespace zefrin;
-
-// Loudness needs the decoder, which gets its own target; here every level stays quiet, so
-// the ending is judged from data the scanner wrote and nothing else.
-class QuietEndLevels final : public EndLevelAnalyser
-{
-  public:
-    void AnalyseLevels(StreamModel& model, const EngineContext&, const std::string&, int firstFrame,
-                       int endFrame) override
-    {
-        for (int i = firstFrame; i < endFrame; ++i)
-            model.Frames[uint32_t(i)].Level = 0;
-    }
-};
 
 // The options that change the analysis, picked from the low bits of the input's length so
 // that every combination is reached without taking bytes away from the file itself.
