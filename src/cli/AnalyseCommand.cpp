@@ -8,10 +8,10 @@
 
 namespace zefrin {
 
-const CommandSpec& AnalyseCommandSpec()
+const CommandDefinition& AnalyseCommandDefinition()
 {
-    static const CommandSpec spec = [] {
-        CommandSpec made{
+    static const CommandDefinition definition = [] {
+        CommandDefinition made{
             "analyse",
             "Shows what the volume group's Auto button shows for FILE: the volume analysis of "
             "the frames the trimming points keep, with the normalisation settings "
@@ -21,12 +21,12 @@ const CommandSpec& AnalyseCommandSpec()
             "FILE",
             1,
             1,
-            TrimOptionSpecs(),
+            TrimOptionDefinitions(),
         };
         made.Options.push_back({"--json", nullptr, "write one JSON object instead of text"});
         return made;
     }();
-    return spec;
+    return definition;
 }
 
 int RunAnalyseCommand(const CliOptions& options, std::ostream& out, std::ostream& err,

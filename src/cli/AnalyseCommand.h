@@ -9,7 +9,7 @@
 
 namespace zefrin {
 
-const CommandSpec& AnalyseCommandSpec();
+const CommandDefinition& AnalyseCommandDefinition();
 
 // Returns 0 after a successful analysis; failures raise Error (exit 1) or UsageError (exit 2).
 int RunAnalyseCommand(const CliOptions& options, std::ostream& out, std::ostream& err,

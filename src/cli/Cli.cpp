@@ -3,8 +3,10 @@
 #include "AnalyseCommand.h"
 #include "CliEventPump.h"
 #include "CliOptions.h"
+#include "CueCommand.h"
 #include "InfoCommand.h"
 #include "SaveCommand.h"
+#include "SplitCommand.h"
 #include "core/Errors.h"
 
 #include <algorithm>
@@ -24,26 +26,30 @@ using CommandRunner =
 
 struct Command
 {
-    const CommandSpec& Spec;
+    const CommandDefinition& Definition;
     CommandRunner Run;
 };
 
 const std::vector<Command>& Commands()
 {
+    // clang-format off
     static const std::vector<Command> commands = {
-        {InfoCommandSpec(), RunInfoCommand},
-        {SaveCommandSpec(), RunSaveCommand},
-        {AnalyseCommandSpec(), RunAnalyseCommand},
+        {InfoCommandDefinition(), RunInfoCommand},
+        {SaveCommandDefinition(), RunSaveCommand},
+        {AnalyseCommandDefinition(), RunAnalyseCommand},
+        {CueCommandDefinition(), RunCueCommand},
+        {SplitCommandDefinition(), RunSplitCommand},
     };
+    // clang-format on
     return commands;
 }
 
-std::vector<CommandSpec> Specs()
+std::vector<CommandDefinition> Definitions()
 {
-    std::vector<CommandSpec> specs;
+    std::vector<CommandDefinition> definitions;
     for (const Command& command : Commands())
-        specs.push_back(command.Spec);
-    return specs;
+        definitions.push_back(command.Definition);
+    return definitions;
 }
 
 } // namespace
@@ -51,18 +57,18 @@ std::vector<CommandSpec> Specs()
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err)
 {
     const std::string programName = "zefrin-cli";
-    const std::vector<CommandSpec> specs = Specs();
+    const std::vector<CommandDefinition> definitions = Definitions();
     const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
 
     CliOptions options;
     try {
-        options = ParseCommandLine(args, specs);
+        options = ParseCommandLine(args, definitions);
     } catch (const UsageError& e) {
-        err << programName << ": " << e.what() << "\n\n" << UsageText(programName, specs);
+        err << programName << ": " << e.what() << "\n\n" << UsageText(programName, definitions);
         return ExitUsage;
     }
     if (options.Help) {
-        out << UsageText(programName, specs);
+        out << UsageText(programName, definitions);
         return 0;
     }
 
@@ -70,13 +76,13 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err)
     const bool progress = &err == &std::cerr && StandardErrorIsTerminal();
     try {
         for (const Command& command : Commands()) {
-            if (options.Command == command.Spec.Name)
+            if (options.Command == command.Definition.Name)
                 return command.Run(options, out, err, progress);
         }
         err << programName << ": no runner for " << options.Command << '\n';
         return ExitFailed;
     } catch (const UsageError& e) {
-        err << programName << ": " << e.what() << "\n\n" << UsageText(programName, specs);
+        err << programName << ": " << e.what() << "\n\n" << UsageText(programName, definitions);
         return ExitUsage;
     } catch (const Error& e) {
         // The text the window would show in its box, with the box's period rule.

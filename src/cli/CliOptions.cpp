@@ -11,7 +11,7 @@ namespace zefrin {
 
 namespace {
 
-const OptionSpec CommonOptionTable[] = {
+const OptionDefinition CommonOptionTable[] = {
     {"--settings", "FILE", "import the settings from an ini file like Zefrin.ini"},
     {"--set", "NAME=VALUE",
      "set one setting by its control name (integers, or text for the text settings); "
@@ -20,9 +20,10 @@ const OptionSpec CommonOptionTable[] = {
     {"--help", nullptr, "show this text"},
 };
 
-const OptionSpec* FindOption(std::span<const OptionSpec> options, const std::string& name)
+const OptionDefinition* FindOption(std::span<const OptionDefinition> options,
+                                   const std::string& name)
 {
-    for (const OptionSpec& option : options) {
+    for (const OptionDefinition& option : options) {
         if (name == option.Name)
             return &option;
     }
@@ -60,13 +61,13 @@ std::optional<std::string> CliOptions::Value(const std::string& option) const
     return std::nullopt;
 }
 
-std::span<const OptionSpec> CommonOptions()
+std::span<const OptionDefinition> CommonOptions()
 {
     return CommonOptionTable;
 }
 
 CliOptions ParseCommandLine(const std::vector<std::string>& args,
-                            std::span<const CommandSpec> commands)
+                            std::span<const CommandDefinition> commands)
 {
     CliOptions result;
     if (args.empty())
@@ -76,8 +77,8 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args,
         result.Help = true;
         return result;
     }
-    const CommandSpec* command = nullptr;
-    for (const CommandSpec& candidate : commands) {
+    const CommandDefinition* command = nullptr;
+    for (const CommandDefinition& candidate : commands) {
         if (first == candidate.Name)
             command = &candidate;
     }
@@ -106,19 +107,19 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args,
         }
         const size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
-        const OptionSpec* spec = FindOption(command->Options, name);
-        if (!spec)
-            spec = FindOption(CommonOptions(), name);
-        if (!spec)
+        const OptionDefinition* definition = FindOption(command->Options, name);
+        if (!definition)
+            definition = FindOption(CommonOptions(), name);
+        if (!definition)
             throw UsageError("unknown option \"" + name + "\" for " + result.Command);
         std::string value;
-        if (spec->ValueName) {
+        if (definition->ValueName) {
             if (equals != std::string::npos)
                 value = arg.substr(equals + 1);
             else if (i + 1 < args.size())
                 value = args[++i];
             else
-                throw UsageError(name + " needs a value (" + spec->ValueName + ")");
+                throw UsageError(name + " needs a value (" + definition->ValueName + ")");
         } else if (equals != std::string::npos) {
             throw UsageError(name + " takes no value");
         }
@@ -206,10 +207,10 @@ std::string Wrapped(std::string line, const std::string& text, size_t indent)
     return result + line + "\n";
 }
 
-std::string OptionLines(std::span<const OptionSpec> options)
+std::string OptionLines(std::span<const OptionDefinition> options)
 {
     std::string text;
-    for (const OptionSpec& option : options) {
+    for (const OptionDefinition& option : options) {
         std::string left = std::string("  ") + option.Name;
         if (option.ValueName)
             left += std::string(" ") + option.ValueName;
@@ -225,13 +226,13 @@ std::string OptionLines(std::span<const OptionSpec> options)
 
 } // namespace
 
-std::string UsageText(const std::string& programName, std::span<const CommandSpec> commands)
+std::string UsageText(const std::string& programName, std::span<const CommandDefinition> commands)
 {
     const auto optionLines = OptionLines;
 
     std::string text = "Usage: " + programName + " COMMAND [OPTIONS] OPERANDS\n";
     text += "       " + programName + " --help\n";
-    for (const CommandSpec& command : commands) {
+    for (const CommandDefinition& command : commands) {
         text += "\n" + programName + " " + command.Name + " [OPTIONS] " + command.Operands + "\n";
         text += Wrapped("  ", command.Summary, 2);
         text += optionLines(command.Options);

@@ -1,6 +1,6 @@
 // The command line of zefrin-cli: a command name, the command's own options, the options
 // that choose where the settings come from (shared by every command), and the operands.
-// Each command describes its options in a CommandSpec; the parser knows no command itself.
+// Each command describes its options in a CommandDefinition; the parser knows no command itself.
 #pragma once
 
 #include "settings/SettingsRecord.h"
@@ -24,21 +24,21 @@ class UsageError : public std::runtime_error
     }
 };
 
-struct OptionSpec
+struct OptionDefinition
 {
     const char* Name;      // with its dashes: "--json"
     const char* ValueName; // nullptr for a flag; else shown in the usage text: "N"
     const char* Help;
 };
 
-struct CommandSpec
+struct CommandDefinition
 {
     const char* Name;
     const char* Summary;
     const char* Operands; // as the usage text shows them: "FILE"
     size_t MinOperands;
     size_t MaxOperands;
-    std::vector<OptionSpec> Options;
+    std::vector<OptionDefinition> Options;
 };
 
 // Where the settings come from, applied in this order over the defaults: the per-user store,
@@ -64,12 +64,12 @@ struct CliOptions
 };
 
 // The options every command takes (the settings sources and --help).
-std::span<const OptionSpec> CommonOptions();
+std::span<const OptionDefinition> CommonOptions();
 
 // Parses the arguments after the program name. Options take their value as the next argument
 // or after "=" ("--max-frames=100"); "--" ends the options. Raises UsageError.
 CliOptions ParseCommandLine(const std::vector<std::string>& args,
-                            std::span<const CommandSpec> commands);
+                            std::span<const CommandDefinition> commands);
 
 // The value of an option as a whole decimal number within [minimum, maximum]; nothing when
 // the option was not given. Raises UsageError otherwise.
@@ -81,6 +81,6 @@ std::optional<uint64_t> NumberOption(const CliOptions& options, const std::strin
 SettingsRecord ResolveSettings(const SettingsSources& sources);
 
 // The usage text of the program: every command with its options.
-std::string UsageText(const std::string& programName, std::span<const CommandSpec> commands);
+std::string UsageText(const std::string& programName, std::span<const CommandDefinition> commands);
 
 } // namespace zefrin

@@ -68,7 +68,7 @@ int32_t PointFrames(const TrimPointRequest& point, const PointOptionNames& names
 
 } // namespace
 
-std::vector<OptionSpec> TrimOptionSpecs()
+std::vector<OptionDefinition> TrimOptionDefinitions()
 {
     return {
         {"--begin", "N", "frames to trim at the beginning (default 0)"},
@@ -113,6 +113,18 @@ TrimPointsChosen ResolveTrimPoints(const TrimRequest& request, const StreamModel
                          std::to_string(trimmed) + " frames, but the file has " +
                          std::to_string(model.Info.FrameCount));
     return points;
+}
+
+void CheckVolumeOptionsFit(int32_t gain, int32_t fadeIn, int32_t fadeOut, const StreamModel& model)
+{
+    if (model.Info.Reference.Layer == LayerIII)
+        return;
+    const char* option = gain != 0      ? "--gain"
+                         : fadeIn != 0  ? "--fade-in"
+                         : fadeOut != 0 ? "--fade-out"
+                                        : nullptr;
+    if (option)
+        throw UsageError(std::string(option) + " changes the volume of MPEG Layer III files only");
 }
 
 std::optional<int32_t> SignedNumberOption(const CliOptions& options, const std::string& option,

@@ -15,8 +15,8 @@
 
 namespace zefrin {
 
-// The option rows of the trimming points, for a CommandSpec.
-std::vector<OptionSpec> TrimOptionSpecs();
+// The option rows of the trimming points, for a CommandDefinition.
+std::vector<OptionDefinition> TrimOptionDefinitions();
 
 // One trimming point as the command line gives it: nothing (0), frames or seconds.
 struct TrimPointRequest
@@ -48,6 +48,16 @@ struct TrimPointsChosen
 // together trim more than the stream holds.
 TrimPointsChosen ResolveTrimPoints(const TrimRequest& request, const StreamModel& model,
                                    const SettingsRecord& settings);
+
+// The volume controls the command line sets: the amplification (TrackBarAmplification,
+// -8 .. 8) and the fade positions (TrackBarFadeIn, TrackBarFadeOut, 0 .. 32).
+inline constexpr int32_t AmplificationLimit = 8;
+inline constexpr uint64_t FadePositionLimit = 32;
+
+// The writer changes the volume of Layer III frames only; on other layers a gain or fade
+// would be written unchanged, which must not pass for the change that was asked for. Raises
+// UsageError naming the first of --gain, --fade-in, --fade-out that asks for a change.
+void CheckVolumeOptionsFit(int32_t gain, int32_t fadeIn, int32_t fadeOut, const StreamModel& model);
 
 // The value of an option as a whole number, sign allowed, within [minimum, maximum]; nothing
 // when the option was not given. Raises UsageError otherwise.

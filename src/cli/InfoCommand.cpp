@@ -26,9 +26,9 @@ constexpr uint32_t MaximumCapacity =
 
 } // namespace
 
-const CommandSpec& InfoCommandSpec()
+const CommandDefinition& InfoCommandDefinition()
 {
-    static const CommandSpec spec{
+    static const CommandDefinition definition{
         "info",
         "Shows what the information fields and the Advanced info window show for FILE.",
         "FILE",
@@ -42,7 +42,7 @@ const CommandSpec& InfoCommandSpec()
              "16384); by default the table fits the file"},
         },
     };
-    return spec;
+    return definition;
 }
 
 uint32_t DefaultFrameTableCapacity(uint64_t fileSize)

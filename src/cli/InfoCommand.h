@@ -10,7 +10,7 @@
 
 namespace zefrin {
 
-const CommandSpec& InfoCommandSpec();
+const CommandDefinition& InfoCommandDefinition();
 
 // The frame table's capacity when --max-frames is not given: room for a file made of the
 // shortest possible frames (24 bytes), so any file the mapping accepts fits. A table only

@@ -21,9 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int32_t AmplificationLimit = 8; // TrackBarAmplification: -8 .. 8
-constexpr uint64_t FadePositionLimit = 32;
-
 // What the command line asks for, checked before the file is opened.
 struct SaveRequest
 {
@@ -73,21 +70,6 @@ SaveRequest ParseSaveRequest(const CliOptions& options)
     return request;
 }
 
-// The writer changes the volume of Layer III frames only; other layers would be written
-// unchanged, which must not pass for the change that was asked for.
-void CheckVolumeOptionsFit(const SaveRequest& request, const StreamModel& model)
-{
-    if (model.Info.Reference.Layer == LayerIII)
-        return;
-    // --normalize needs no check here: the analysis refuses other layers with its own text.
-    const char* option = request.Gain.value_or(0) != 0 ? "--gain"
-                         : request.FadeIn != 0         ? "--fade-in"
-                         : request.FadeOut != 0        ? "--fade-out"
-                                                       : nullptr;
-    if (option)
-        throw UsageError(std::string(option) + " changes the volume of MPEG Layer III files only");
-}
-
 // The informative lines of a question box, without the question: the lines before the
 // first empty one, %s replaced by the file's name.
 std::string QuestionAsWarning(const std::vector<std::string>& lines, const std::string& name)
@@ -126,10 +108,10 @@ int64_t SizeOnDisk(const std::string& name)
 
 } // namespace
 
-const CommandSpec& SaveCommandSpec()
+const CommandDefinition& SaveCommandDefinition()
 {
-    static const CommandSpec spec = [] {
-        CommandSpec made{
+    static const CommandDefinition definition = [] {
+        CommandDefinition made{
             "save",
             "Writes FILE edited, as the window's Save As (-o) or Save (--in-place) do: the "
             "trimming points, amplification and fades given here, the rest from the save "
@@ -154,9 +136,9 @@ const CommandSpec& SaveCommandSpec()
                  "on)"},
             },
         };
-        for (const OptionSpec& option : TrimOptionSpecs())
+        for (const OptionDefinition& option : TrimOptionDefinitions())
             made.Options.push_back(option);
-        const OptionSpec volume[] = {
+        const OptionDefinition volume[] = {
             {"--gain", "STEPS",
              "amplification in 1.5 dB steps, -8 to 8 (default TrackBarDefaultAmplification); "
              "MPEG Layer III only"},
@@ -172,11 +154,11 @@ const CommandSpec& SaveCommandSpec()
             {"--mp3", nullptr, "the Save As file type: plain MP3"},
             {"--json", nullptr, "write one JSON object instead of text"},
         };
-        for (const OptionSpec& option : volume)
+        for (const OptionDefinition& option : volume)
             made.Options.push_back(option);
         return made;
     }();
-    return spec;
+    return definition;
 }
 
 int RunSaveCommand(const CliOptions& options, std::ostream& out, std::ostream& err, bool progress)
@@ -196,7 +178,8 @@ int RunSaveCommand(const CliOptions& options, std::ostream& out, std::ostream& e
     for (const std::string& warning : file.Result.Warnings)
         warn(warning);
 
-    CheckVolumeOptionsFit(request, model);
+    // --normalize needs no check here: the analysis refuses other layers with its own text.
+    CheckVolumeOptionsFit(request.Gain.value_or(0), request.FadeIn, request.FadeOut, model);
     const TrimPointsChosen points = ResolveTrimPoints(request.Trim, model, settings);
 
     EditControls controls;

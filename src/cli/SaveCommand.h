@@ -10,7 +10,7 @@
 
 namespace zefrin {
 
-const CommandSpec& SaveCommandSpec();
+const CommandDefinition& SaveCommandDefinition();
 
 // Returns 0 after a successful save; failures raise Error (exit 1) or UsageError (exit 2).
 int RunSaveCommand(const CliOptions& options, std::ostream& out, std::ostream& err, bool progress);

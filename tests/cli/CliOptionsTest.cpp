@@ -13,8 +13,8 @@ namespace {
 
 CliOptions Parse(const std::vector<std::string>& args)
 {
-    const CommandSpec specs[] = {InfoCommandSpec()};
-    return ParseCommandLine(args, specs);
+    const CommandDefinition definitions[] = {InfoCommandDefinition()};
+    return ParseCommandLine(args, definitions);
 }
 
 TEST(CliOptions, TakesOptionsInEitherFormAndKeepsAssignmentsInOrder)
@@ -146,8 +146,8 @@ TEST(ResolveSettings, RefusedAssignmentIsUsageErrorMissingFileIsFailure)
 
 TEST(CliOptions, UsageTextListsEveryOptionWithinEightyColumns)
 {
-    const CommandSpec specs[] = {InfoCommandSpec()};
-    const std::string text = UsageText("zefrin-cli", specs);
+    const CommandDefinition definitions[] = {InfoCommandDefinition()};
+    const std::string text = UsageText("zefrin-cli", definitions);
     for (const char* option : {"--json", "--frames", "--max-frames N", "--settings FILE",
                                "--set NAME=VALUE", "--user-settings", "--help"})
         EXPECT_NE(text.find(option), std::string::npos) << option;
