@@ -321,7 +321,18 @@ void Writer::Produce(OutputSink& sink)
 int64_t Writer::ProduceFile(int handle)
 {
     OutputSink sink(handle);
-    Produce(sink);
+    const int source = open(m_p.SourceName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (source >= 0)
+        sink.SetSourceFile(source, m_source.View);
+    try {
+        Produce(sink);
+    } catch (...) {
+        if (source >= 0)
+            close(source);
+        throw;
+    }
+    if (source >= 0)
+        close(source);
     return sink.Count();
 }
 
@@ -411,7 +422,10 @@ WriteResult Writer::Run()
             throw Error("Can't open source file");
         if (int64_t(m_source.Size) != m_info.FileSize)
             throw Error("Can't open source file - it has changed since it was opened");
-        if (m_p.CopyCount > 0) {
+        // Frames whose gain changes are read through the mapping, all of them when the
+        // amplification changes; the others go from file to file in the kernel.
+        const bool altered = m_info.Reference.Layer == LayerIII && m_p.GainSteps != 0;
+        if (m_p.CopyCount > 0 && (altered || m_toMemory)) {
             const FrameRecord& first = m_model.Frames[uint32_t(m_p.FirstFrame)];
             const FrameRecord& last = m_model.Frames[uint32_t(m_p.FirstFrame + m_p.CopyCount - 1)];
             PopulateRange(m_source, first.Offset,

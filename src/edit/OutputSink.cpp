@@ -92,7 +92,8 @@ void OutputSink::FlushRun()
         m_buffered = length;
         return;
     }
-    WriteOut(run, length); // straight from the source
+    if (!CopyFromSource(run, length))
+        WriteOut(run, length); // straight from the source
 }
 
 void OutputSink::FlushBuffer()
@@ -108,6 +109,38 @@ void OutputSink::Flush()
         return;
     FlushRun();
     FlushBuffer();
+}
+
+void OutputSink::SetSourceFile(int handle, const uint8_t* view)
+{
+    m_sourceHandle = handle;
+    m_sourceView = view;
+}
+
+// False when the kernel cannot copy between these files; nothing has been written then.
+bool OutputSink::CopyFromSource(const uint8_t* bytes, size_t count)
+{
+    if (m_sourceHandle < 0)
+        return false;
+    loff_t from = loff_t(bytes - m_sourceView);
+    bool first = true;
+    while (count > 0) {
+        const ssize_t n = copy_file_range(m_sourceHandle, &from, m_handle, nullptr, count, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && first &&
+            (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
+             errno == EBADF)) {
+            m_sourceHandle = -1;
+            return false;
+        }
+        if (n <= 0)
+            RaiseWithSystemError("Can't write destination file", n < 0 ? errno : ENOSPC);
+        first = false;
+        bytes += n;
+        count -= size_t(n);
+    }
+    return true;
 }
 
 void OutputSink::WriteOut(const uint8_t* bytes, size_t count)

@@ -26,17 +26,24 @@ class OutputSink
     // Everything pending goes out.
     void Flush();
 
+    // The file behind the mapped source at `view` (not owned): long runs of it are then
+    // copied by the kernel from file to file, without passing through this process.
+    void SetSourceFile(int handle, const uint8_t* view);
+
     int64_t Count() const { return m_count; }
 
   private:
     void FlushRun();
     void FlushBuffer();
     void WriteOut(const uint8_t* bytes, size_t count);
+    bool CopyFromSource(const uint8_t* bytes, size_t count);
     void CheckRoom(size_t count) const;
 
     uint8_t* m_memory = nullptr;
     size_t m_capacity = 0;
     int m_handle = -1;
+    int m_sourceHandle = -1;
+    const uint8_t* m_sourceView = nullptr;
     std::unique_ptr<uint8_t[]> m_buffer;
     size_t m_buffered = 0;
     const uint8_t* m_run = nullptr; // pending bytes of the source, not yet copied
