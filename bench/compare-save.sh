@@ -9,8 +9,8 @@
 #   - the volume analysis of the whole file (`analyse`) against mpg123 -t (decoding without
 #     output) and mp3gain -x (decoding for the peak).
 # The test file (60 minutes, 128 kbit/s) is the one of compare-info.sh, made once and kept in
-# ${XDG_CACHE_HOME:-~/.cache}/zefrin-bench/; results (compare-save.json, compare-save.md) and
-# the outputs of the commands are written there too.
+# ${XDG_CACHE_HOME:-~/.cache}/zefrin-bench/; results (compare-save.json, compare-save.md) and,
+# for the length of the run, the outputs of the commands are written there too.
 #   bench/compare-save.sh PATH/TO/zefrin-cli
 # Targets: trim at most 1.5 x the time of cp; gain faster than mp3gain; ffmpeg at least 3 x
 # the time of the trim; analyse at most 1.2 x the time of mpg123 -t and faster than
@@ -21,8 +21,8 @@ cli="$(realpath "${1:?usage: compare-save.sh PATH/TO/zefrin-cli}")"
 cache="${XDG_CACHE_HOME:-$HOME/.cache}/zefrin-bench"
 mkdir -p "$cache"
 file="$cache/sine-60min-128k.mp3"
-out="$cache/compare-save-output"
-mkdir -p "$out"
+# The outputs go to a folder of this run's own, so that two runs never delete each other's.
+out="$(mktemp -d "$cache/compare-save-output.XXXXXX")"
 trap 'rm -rf "$out"' EXIT
 
 if [[ ! -s "$file" ]]; then

@@ -172,7 +172,9 @@ const uint8_t* Scanner::FindFirstHeader(uint32_t lookAhead)
     bool tagTested = false;
     FrameHeader header;
     while (p < limit) {
-        if (!IsCandidate(p, header)) {
+        // A frame too short to hold a side information is no frame to the main loop either,
+        // so it must not become the reference (nor the model of the silent frame).
+        if (!IsCandidate(p, header) || header.FrameLength <= header.SideInfoEnd) {
             ++p;
             m_info.FirstFrameMissing = true;
             continue;

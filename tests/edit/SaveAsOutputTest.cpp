@@ -130,24 +130,48 @@ TEST(SaveAsOutput, SizeIsThePredictedOneWhenTheSourcesInfoFrameIsTooLongToKeep)
         << "the seek frame's byte count";
 }
 
-// Silence of a variable bitrate takes the lowest bitrate: for Layer I at 44100 Hz a 32-byte
-// frame, shorter than the side information the scanner expects in a frame.
-TEST(SaveAsOutput, SilenceAddedBeforeLayerIAudioOpensAsFrames)
+// Silent frames are made from the stream's reference header; the saved file must show them as
+// frames when it is opened again.
+TEST(SaveAsOutput, SilenceAddedBeforeTheAudioOpensAsFrames)
 {
     const SynthFrameShape layer1{.Layer = 3, .BitrateIndex = 5};
-    TempDir dir;
-    WriteFileBytes(dir / "in.mp3", Frames({layer1, WithBitrate(layer1, 6)}));
-    Session session;
-    session.Settings.ComboBoxAddSilenceBeginning = 2; // 0.2 s
-    ASSERT_TRUE(session.Open((dir / "in.mp3").string()));
-    session.SaveAs((dir / "out.mp3").string(), EditControls{});
-    ASSERT_GT(session.State.AddSilenceBeginFrames, 0);
+    // Layer I at 32 kbit/s and 44100 Hz: 36 bytes with padding, 32 without, never more than
+    // the 36 bytes of side information the scanner expects in a frame.
+    const SynthFrameShape shortLayer1{.Layer = 3, .BitrateIndex = 1, .Padding = true};
+    const SynthFrameShape mpeg25{.Version = 0, .Layer = 1, .BitrateIndex = 1, .SampleRateIndex = 2};
+    struct Case
+    {
+        const char* Name;
+        Bytes File;
+        bool Patched;
+    };
+    Bytes shortFirst = SynthFrame(shortLayer1);
+    Append(shortFirst, Frames({mpeg25}));
+    const Case cases[] = {
+        // Silence of a variable bitrate takes the lowest bitrate that still makes a frame.
+        {"Layer I, variable bitrate", Frames({layer1, WithBitrate(layer1, 6)}), false},
+        // The first header is taken for the reference although it is too short to be counted
+        // as a frame; the frames after it are of another layer, which a patched stream allows.
+        {"a first header too short for a frame, patched stream", shortFirst, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TempDir dir;
+        WriteFileBytes(dir / "in.mp3", c.File);
+        Session session;
+        session.Settings.ComboBoxAddSilenceBeginning = 2; // 0.2 s
+        session.Settings.CheckBoxAllowPatchedStreams = c.Patched ? -1 : 0;
+        ASSERT_TRUE(session.Open((dir / "in.mp3").string()));
+        session.SaveAs((dir / "out.mp3").string(), EditControls{});
+        ASSERT_GT(session.State.AddSilenceBeginFrames, 0);
 
-    Session saved;
-    ASSERT_TRUE(saved.Open((dir / "out.mp3").string()));
-    EXPECT_EQ(saved.Model->Info.MissingHeaderCount, 0);
-    EXPECT_FALSE(saved.Model->Info.FirstFramesInvalid);
-    EXPECT_EQ(saved.Model->Info.FrameCount, session.State.OutputFrameCount);
+        Session saved;
+        saved.Settings = session.Settings;
+        ASSERT_TRUE(saved.Open((dir / "out.mp3").string()));
+        EXPECT_EQ(saved.Model->Info.MissingHeaderCount, 0);
+        EXPECT_FALSE(saved.Model->Info.FirstFramesInvalid);
+        EXPECT_EQ(saved.Model->Info.FrameCount, session.State.OutputFrameCount);
+    }
 }
 
 } // namespace
