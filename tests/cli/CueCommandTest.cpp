@@ -79,30 +79,6 @@ std::string Label(const std::string& label)
     return padded;
 }
 
-// 16-bit stereo PCM of a file as mpg123 decodes it.
-std::vector<int16_t> Decode(const fs::path& mp3)
-{
-    const fs::path raw = mp3.string() + ".raw";
-    const CommandResult r = test::RunCommand("mpg123 -q -s " + Q(mp3) + " > " + Q(raw));
-    EXPECT_EQ(r.ExitCode, 0) << r.Err;
-    const test::Bytes bytes = test::ReadFileBytes(raw);
-    fs::remove(raw);
-    std::vector<int16_t> samples(bytes.size() / 2);
-    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
-    return samples;
-}
-
-// The highest absolute sample between two times (seconds) of 44.1 kHz stereo PCM.
-int Peak(const std::vector<int16_t>& pcm, double from, double to)
-{
-    const auto first = std::min(pcm.size(), size_t(from * 44100) * 2);
-    const auto last = std::min(pcm.size(), size_t(to * 44100) * 2);
-    int peak = 0;
-    for (size_t i = first; i < last; ++i)
-        peak = std::max(peak, std::abs(int(pcm[i])));
-    return peak;
-}
-
 class CueCommand : public ::testing::Test
 {
   protected:
@@ -259,7 +235,7 @@ TEST_F(CueCommand, HandWrittenCueSheetNamesFolderAndFilesAndTracksTakeTheVolume)
     // 7 s are 267.97 frames: the second track starts at frame 267.
     EXPECT_EQ(test::FfprobePacketCount(first), 267);
     EXPECT_EQ(test::FfprobePacketCount(second), s_frames - 267);
-    const int tone = Peak(Decode(first), 3.0, 5.5);
+    const int tone = test::PeakSample(test::DecodeWithMpg123(first), 3.0, 5.5);
     ASSERT_GT(tone, 6000);
 
     // Four steps of 1.5 dB double the amplitude; the fade-in of 2.1 s holds the start down.
@@ -267,10 +243,10 @@ TEST_F(CueCommand, HandWrittenCueSheetNamesFolderAndFilesAndTracksTakeTheVolume)
     ASSERT_EQ(louder.ExitCode, 0) << louder.Err;
     for (const fs::path& track : {first, second}) {
         SCOPED_TRACE(track.filename().string());
-        const std::vector<int16_t> pcm = Decode(track);
-        const int late = Peak(pcm, 3.0, 5.5);
+        const std::vector<int16_t> pcm = test::DecodeWithMpg123(track);
+        const int late = test::PeakSample(pcm, 3.0, 5.5);
         EXPECT_NEAR(double(late) / tone, 2.0, 0.05);
-        EXPECT_LT(Peak(pcm, 0.0, 0.5), late / 4);
+        EXPECT_LT(test::PeakSample(pcm, 0.0, 0.5), late / 4);
     }
 }
 

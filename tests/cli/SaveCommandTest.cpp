@@ -49,28 +49,6 @@ std::string FfprobeFormat(const fs::path& path)
     return r.Out;
 }
 
-// 16-bit stereo PCM of the whole file as mpg123 decodes it.
-std::vector<int16_t> DecodeWithMpg123(const fs::path& mp3, const fs::path& raw)
-{
-    const CommandResult r = test::RunCommand("mpg123 -q -s " + Q(mp3) + " > " + Q(raw));
-    EXPECT_EQ(r.ExitCode, 0) << r.Err;
-    const test::Bytes bytes = test::ReadFileBytes(raw);
-    std::vector<int16_t> samples(bytes.size() / 2);
-    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
-    return samples;
-}
-
-// The highest absolute sample between two times (seconds) of 44.1 kHz stereo PCM.
-int Peak(const std::vector<int16_t>& pcm, double from, double to)
-{
-    const auto first = std::min(pcm.size(), size_t(from * 44100) * 2);
-    const auto last = std::min(pcm.size(), size_t(to * 44100) * 2);
-    int peak = 0;
-    for (size_t i = first; i < last; ++i)
-        peak = std::max(peak, std::abs(int(pcm[i])));
-    return peak;
-}
-
 // A 3 s tone between half a second of digital silence at either end, made by lame once.
 class SaveCommand : public ::testing::Test
 {
@@ -365,8 +343,8 @@ TEST_F(SaveCommand, GainAndFadesChangeTheDecodedAudio)
 {
     const fs::path plain = m_dir / "plain.mp3";
     ASSERT_EQ(RunCli("save --gain 0 -o " + Q(plain) + " " + Q(s_source)).ExitCode, 0);
-    const std::vector<int16_t> reference = DecodeWithMpg123(plain, m_dir / "plain.raw");
-    const int tonePeak = Peak(reference, 1.0, 3.0);
+    const std::vector<int16_t> reference = test::DecodeWithMpg123(plain);
+    const int tonePeak = test::PeakSample(reference, 1.0, 3.0);
     ASSERT_GT(tonePeak, 6000);
 
     // Four steps of 1.5 dB double the amplitude; the default comes from the settings.
@@ -376,7 +354,7 @@ TEST_F(SaveCommand, GainAndFadesChangeTheDecodedAudio)
         const CommandResult r = RunCli("save " + options + " -o " + Q(louder) + " " + Q(s_source));
         ASSERT_EQ(r.ExitCode, 0) << r.Err;
         EXPECT_EQ(fs::file_size(louder), fs::file_size(plain));
-        const int peak = Peak(DecodeWithMpg123(louder, m_dir / "louder.raw"), 1.0, 3.0);
+        const int peak = test::PeakSample(test::DecodeWithMpg123(louder), 1.0, 3.0);
         EXPECT_NEAR(double(peak) / tonePeak, 2.0, 0.04);
     }
 
@@ -393,8 +371,8 @@ TEST_F(SaveCommand, GainAndFadesChangeTheDecodedAudio)
         ASSERT_EQ(RunCli(std::string("save ") + c.Option + " -o " + Q(faded) + " " + Q(s_source))
                       .ExitCode,
                   0);
-        const std::vector<int16_t> pcm = DecodeWithMpg123(faded, m_dir / "faded.raw");
-        const int begin = Peak(pcm, 0.6, 1.0), end = Peak(pcm, 3.0, 3.4);
+        const std::vector<int16_t> pcm = test::DecodeWithMpg123(faded);
+        const int begin = test::PeakSample(pcm, 0.6, 1.0), end = test::PeakSample(pcm, 3.0, 3.4);
         EXPECT_NEAR(c.BeginQuieter ? end : begin, tonePeak, tonePeak / 50);
         EXPECT_LT(c.BeginQuieter ? begin : end, tonePeak / 2);
     }

@@ -3,9 +3,11 @@
 #include "core/Crc16.h"
 #include "core/FrameHeader.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <random>
@@ -214,6 +216,25 @@ long FfprobePacketCount(const fs::path& path)
     if (r.ExitCode != 0)
         return -1;
     return std::strtol(r.Out.c_str(), nullptr, 10);
+}
+
+std::vector<int16_t> DecodeWithMpg123(const fs::path& path)
+{
+    const CommandResult r = RunCommand("mpg123 -q -s " + ShellQuote(path.string()));
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    std::vector<int16_t> samples(r.Out.size() / 2);
+    std::memcpy(samples.data(), r.Out.data(), samples.size() * 2);
+    return samples;
+}
+
+int PeakSample(const std::vector<int16_t>& pcm, double from, double to)
+{
+    const auto first = std::min(pcm.size(), size_t(from * 44100) * 2);
+    const auto last = std::min(pcm.size(), size_t(to * 44100) * 2);
+    int peak = 0;
+    for (size_t i = first; i < last; ++i)
+        peak = std::max(peak, std::abs(int(pcm[i])));
+    return peak;
 }
 
 } // namespace zefrin::test

@@ -91,4 +91,11 @@ void Append(Bytes& to, const Bytes& from);
 // The number of audio packets ffprobe counts in a file.
 long FfprobePacketCount(const std::filesystem::path& path);
 
+// 16-bit interleaved PCM of the whole file as mpg123 decodes it (its default gapless mode);
+// a failed decode is a test failure.
+std::vector<int16_t> DecodeWithMpg123(const std::filesystem::path& path);
+
+// The highest absolute sample between two times (seconds) of 44.1 kHz stereo PCM.
+int PeakSample(const std::vector<int16_t>& pcm, double from, double to);
+
 } // namespace zefrin::test
